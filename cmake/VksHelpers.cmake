@@ -1,0 +1,41 @@
+# Build helpers shared by every directory of the Windows side.
+
+# The runner that ctest puts in front of every Windows test binary.
+set(VKS_WINERUN ${CMAKE_BINARY_DIR}/winerun)
+set(VKS_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${CMAKE_SOURCE_DIR}/testing/wine/winerun.in ${VKS_WINERUN} @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
+
+include(GoogleTest)
+
+# vks_add_gtest(name SOURCES ... [LIBS ...] [ENV VAR=value ...])
+# One Windows test binary; each of its tests becomes a ctest test run under Wine.
+function(vks_add_gtest name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${A_ENV}" TIMEOUT 300 ${A_PROPERTIES})
+endfunction()
+
+# vks_add_idl(target file.idl): header, interface ids and type library in the
+# build tree, added to target's sources and include path.
+function(vks_add_idl target idl)
+  get_filename_component(base ${idl} NAME_WE)
+  get_filename_component(abs ${idl} ABSOLUTE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
+  add_custom_command(
+    OUTPUT ${out}/${base}.h ${out}/${base}_i.c ${out}/${base}.tlb
+    COMMAND ${VKS_WIDL} -I/usr/include/wine/wine/windows
+            -L/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+            -h -H ${out}/${base}.h -t -T ${out}/${base}.tlb -u -U ${out}/${base}_i.c ${abs}
+    DEPENDS ${abs}
+    COMMENT "widl ${base}.idl")
+  target_sources(${target} PRIVATE ${out}/${base}.h ${out}/${base}_i.c)
+  target_include_directories(${target} PUBLIC ${out})
+endfunction()

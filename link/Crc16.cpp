@@ -1,0 +1,1 @@
+// link/Crc16.cpp - placeholder

@@ -1,0 +1,44 @@
+# Shared by scripts/test and scripts/demo: install what is missing, build both sides.
+set -euo pipefail
+VKS_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VKS_BUILD="${VKS_BUILD:-$VKS_ROOT/build}"
+VKS_JOBS="${VKS_JOBS:-$(nproc)}"
+
+vks_packages=(cmake ninja-build g++ mingw-w64 g++-mingw-w64-x86-64-posix mingw-w64-tools
+              libwine-dev wine64 wine googletest util-linux)
+
+vks_install() {
+  local missing=()
+  for p in "${vks_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+vks_build() {
+  cmake -S "$VKS_ROOT/testing" -B "$VKS_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$VKS_BUILD/native" -j "$VKS_JOBS"
+  cmake -S "$VKS_ROOT" -B "$VKS_BUILD/win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$VKS_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DVKS_NATIVE_DIR="$VKS_BUILD/native" >/dev/null
+  cmake --build "$VKS_BUILD/win" -j "$VKS_JOBS"
+}
+
+# One wineserver serves the whole run and is stopped at the end, quietly.
+vks_wine_start() {
+  export WINEPREFIX="$VKS_BUILD/win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$VKS_ROOT/testing/wine/prefix-setup" "$WINEPREFIX"
+  wineserver -p >/dev/null 2>&1
+  # Wine's services start with the first process and keep its stdout; start
+  # them here with a quiet one, or ctest waits on their pipe.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  trap vks_wine_stop EXIT
+}
+vks_wine_stop() {
+  WINEPREFIX="$VKS_BUILD/win/wineprefix" wineserver -k >/dev/null 2>&1 || true
+}
