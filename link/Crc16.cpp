@@ -1,1 +1,0 @@
-// link/Crc16.cpp - placeholder

@@ -1,0 +1,14 @@
+// link/FolderEntry.h - one entry of a folder listing; a CoTaskMem chain.
+#pragma once
+#include <windows.h>
+
+struct FolderEntry {
+  FolderEntry* next;     // null at the end of the chain
+  wchar_t* name;         // CoTaskMem; parsed names are 256-byte blocks (<= 127 chars)
+  wchar_t* shortName;    // CoTaskMem or null
+  DWORD size;
+  DWORD attributes;      // FILE_ATTRIBUTE_* bits
+  DATE created;          // 0 = no time
+  DATE accessed;
+  DATE modified;
+};
