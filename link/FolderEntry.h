@@ -1,6 +1,7 @@
 // link/FolderEntry.h - one entry of a folder listing; a CoTaskMem chain.
 #pragma once
 #include <windows.h>
+#include <wtypes.h>  // DATE; not pulled in by a lean windows.h
 
 struct FolderEntry {
   FolderEntry* next;     // null at the end of the chain
