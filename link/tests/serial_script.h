@@ -82,6 +82,18 @@ private:
   std::map<std::string, std::string> answers;
 };
 
+// Event names of this test process only: setting the machine-wide ones
+// would stop the searches of tests running beside this one.
+struct PrivateEvents {
+  PrivateEvents() {
+    wsprintfW(disconnect, L"VksTestDisconnect_%lu", GetCurrentProcessId());
+    wsprintfW(cancel, L"VksTestCancel_%lu", GetCurrentProcessId());
+  }
+  SerialEventNames Names() const { return {disconnect, cancel}; }
+  wchar_t disconnect[64];
+  wchar_t cancel[64];
+};
+
 // Milliseconds a call took.
 template <typename F>
 DWORD TimeMs(F f) {

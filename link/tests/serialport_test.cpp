@@ -107,17 +107,6 @@ TEST(SerialModel, ShortWriteGivesNoModel) {
   EXPECT_FALSE(port.ReadModel());
 }
 
-// Event names of this test process only, so no other test's search stops.
-struct PrivateEvents {
-  PrivateEvents() {
-    wsprintfW(disconnect, L"VksTestDisconnect_%lu", GetCurrentProcessId());
-    wsprintfW(cancel, L"VksTestCancel_%lu", GetCurrentProcessId());
-  }
-  SerialEventNames Names() const { return {disconnect, cancel}; }
-  wchar_t disconnect[64];
-  wchar_t cancel[64];
-};
-
 TEST(SerialStopEvents, EachSignalStopsOneSearchAndIsConsumed) {
   PrivateEvents names;
   HANDLE dummy = CreateEventW(nullptr, TRUE, FALSE, nullptr);

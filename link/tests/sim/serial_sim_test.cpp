@@ -10,17 +10,11 @@
 #include "ResultCodes.h"
 #include "SerialPort.h"
 #include "SimControl.h"
+#include "../serial_script.h"
 
 namespace {
 
 using vkstest::CSimControl;
-
-template <typename F>
-DWORD TimeMs(F f) {
-  DWORD t0 = GetTickCount();
-  f();
-  return GetTickCount() - t0;
-}
 
 class SerialSim : public ::testing::Test {
 protected:
@@ -36,18 +30,6 @@ protected:
 
   CSimControl sim;
   std::wstring port;
-};
-
-// Event names of this test process only: setting the machine-wide ones would
-// stop the searches of tests running beside this one.
-struct PrivateEvents {
-  PrivateEvents() {
-    wsprintfW(disconnect, L"VksSimTestDisconnect_%lu", GetCurrentProcessId());
-    wsprintfW(cancel, L"VksSimTestCancel_%lu", GetCurrentProcessId());
-  }
-  SerialEventNames Names() const { return {disconnect, cancel}; }
-  wchar_t disconnect[64];
-  wchar_t cancel[64];
 };
 
 std::string Rounds(const char* round, int times) {
@@ -275,6 +257,14 @@ TEST_F(SerialSimTransact, ResponseStallingAfterThreeBytesIsALostConnection) {
   EXPECT_GE(took, 450u);
   EXPECT_LT(took, 5000u);
   EXPECT_EQ("1", sim.Get("count AT+CGMM")) << "the line is not searched again";
+}
+
+// An answer that makes no sense puts the line through a new search.
+TEST_F(SerialSimTransact, GarbledResponseSearchesTheLineAgain) {
+  Sim("set reply ATY a0 00 02");
+  WORD length = 0;
+  EXPECT_EQ(E_INVALIDARG, Send("ATY\r", &length, 500));
+  EXPECT_EQ("2", sim.Get("count AT+CGMM"));
 }
 
 TEST_F(SerialSim, PortListShowsTheSimulatedPort) {
