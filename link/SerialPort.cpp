@@ -74,15 +74,16 @@ void CSerialPort::Open(const wchar_t* portName, int baud, HANDLE given,
     }
   } else {
     handle = given;
-    if (nameLength <= kMaxPortNameChars) deviceName.assign(L"\\\\.\\").append(portName, nameLength);
+    if (portName && nameLength <= kMaxPortNameChars)
+      deviceName.assign(L"\\\\.\\").append(portName, nameLength);
   }
   Configure();
-  // Only a failed call records an error: the events normally exist already
-  // (ERROR_ALREADY_EXISTS), which is success.
   disconnectEvent = CreateEventW(nullptr, TRUE, FALSE, events.disconnect);
-  RecordError(disconnectEvent != nullptr);
   cancelDiscoverEvent = CreateEventW(nullptr, TRUE, FALSE, events.cancelDiscover);
-  RecordError(cancelDiscoverEvent != nullptr);
+  // The port is open. Whatever GetLastError says now is no failure: the
+  // events normally exist already (ERROR_ALREADY_EXISTS), and settings the
+  // port refused show in the baud search.
+  lastError = 0;
 }
 
 void CSerialPort::RecordError(BOOL ok) {
@@ -92,20 +93,8 @@ void CSerialPort::RecordError(BOOL ok) {
 void CSerialPort::Configure() {
   DCB dcb = {};
   dcb.DCBlength = sizeof(dcb);
-  BOOL ok = GetCommState(handle, &dcb);
-  RecordError(ok);
-  if (ok) {
+  if (GetCommState(handle, &dcb)) {
     dcb.BaudRate = 19200;
-    ok = SetCommState(handle, &dcb);
-    RecordError(ok);
-    if (ok) currentBaud = 19200;
-  }
-
-  dcb = {};
-  dcb.DCBlength = sizeof(dcb);
-  ok = GetCommState(handle, &dcb);
-  RecordError(ok);
-  if (ok) {
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
@@ -126,10 +115,9 @@ void CSerialPort::Configure() {
     dcb.XoffLim = 0;
     dcb.XonChar = 0;
     dcb.XoffChar = 0;
-    RecordError(SetCommState(handle, &dcb));
+    if (SetCommState(handle, &dcb)) currentBaud = 19200;
   }
-
-  RecordError(SetupComm(handle, 65536, 4096));
+  SetupComm(handle, 65536, 4096);
 
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = MAXDWORD;  // a read returns at once with what is there
@@ -137,9 +125,8 @@ void CSerialPort::Configure() {
   timeouts.ReadTotalTimeoutConstant = 0;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = 1000;
-  RecordError(SetCommTimeouts(handle, &timeouts));
-
-  RecordError(PurgeComm(handle, kPurgeAll));
+  SetCommTimeouts(handle, &timeouts);
+  PurgeComm(handle, kPurgeAll);
 }
 
 CSerialPort::~CSerialPort() {

@@ -127,6 +127,23 @@ TEST(SerialStopEvents, EachSignalStopsOneSearchAndIsConsumed) {
   CloseHandle(dummy);
 }
 
+// The server and ZTRInit share the events: finding them made already is no
+// failure of the port.
+TEST(SerialStopEvents, EventsMadeElsewhereAreNoError) {
+  PrivateEvents names;
+  HANDLE made[] = {CreateEventW(nullptr, TRUE, FALSE, names.disconnect),
+                   CreateEventW(nullptr, TRUE, FALSE, names.cancel)};
+  HANDLE dummy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  {
+    CSerialPort port(L"COM1", 0, dummy, names.Names());
+    EXPECT_EQ(0u, port.GetLastErrorCode());
+    SetEvent(made[1]);
+    EXPECT_TRUE(port.IsStopRequested());
+  }
+  for (HANDLE h : made) CloseHandle(h);
+  CloseHandle(dummy);
+}
+
 TEST(SerialStopEvents, PortsOpenTheSystemWideEvents) {
   HANDLE dummy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   {
