@@ -5,8 +5,8 @@
 
 #include "ResultCodes.h"
 
-const wchar_t kDisconnectEventName[] = L"DisconnectEvent_{E5623C30-BBA8-4faf-B3B7-E35FDB56F42E}";
-const wchar_t kCancelDiscoverEventName[] =
+const wchar_t kDisconnectEventNameW[] = L"DisconnectEvent_{E5623C30-BBA8-4faf-B3B7-E35FDB56F42E}";
+const wchar_t kCancelDiscoverEventNameW[] =
     L"CancelDiscoverEvent_{AD63555D-47B3-47c7-8220-7EC86BA32776}";
 
 namespace {
@@ -22,7 +22,7 @@ const int kCandidateBauds[] = {921600, 460800, 230400, 115200, 57600, 38400, 192
 // Bit 1 = RTS/CTS, bit 0 = DTR/DSR, bit 4 = XON/XOFF.
 constexpr DWORD kHandshake = 2;
 
-const SerialEventNames kSystemEvents = {kDisconnectEventName, kCancelDiscoverEventName};
+const SerialEventNames kSystemEvents = {kDisconnectEventNameW, kCancelDiscoverEventNameW};
 
 BOOL IsCtsOn(HANDLE port) {
   DWORD status = 0;

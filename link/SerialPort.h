@@ -6,8 +6,8 @@
 #include <string>
 
 // Shared by every port object of every process (server and ZTRInit alike).
-extern const wchar_t kDisconnectEventName[];
-extern const wchar_t kCancelDiscoverEventName[];
+extern const wchar_t kDisconnectEventNameW[];
+extern const wchar_t kCancelDiscoverEventNameW[];
 
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 

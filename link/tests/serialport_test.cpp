@@ -148,7 +148,7 @@ TEST(SerialStopEvents, PortsOpenTheSystemWideEvents) {
   HANDLE dummy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   {
     CSerialPort port(L"COM1", 0, dummy);
-    for (const wchar_t* name : {kDisconnectEventName, kCancelDiscoverEventName}) {
+    for (const wchar_t* name : {kDisconnectEventNameW, kCancelDiscoverEventNameW}) {
       HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name);
       EXPECT_NE(nullptr, event);
       if (event) CloseHandle(event);

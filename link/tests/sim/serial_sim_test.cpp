@@ -188,8 +188,8 @@ TEST_F(SerialSim, SilentCommandIsTriedThreeTimes) {
 
 // The events exist already in every process but the first; that is success.
 TEST_F(SerialSim, EventsMadeByOthersDoNotFailConnect) {
-  HANDLE disconnect = CreateEventW(nullptr, TRUE, FALSE, kDisconnectEventName);
-  HANDLE cancel = CreateEventW(nullptr, TRUE, FALSE, kCancelDiscoverEventName);
+  HANDLE disconnect = CreateEventW(nullptr, TRUE, FALSE, kDisconnectEventNameW);
+  HANDLE cancel = CreateEventW(nullptr, TRUE, FALSE, kCancelDiscoverEventNameW);
   ASSERT_NE(nullptr, disconnect);
   ASSERT_NE(nullptr, cancel);
   CObexSerialAdapter adapter(INVALID_HANDLE_VALUE);
