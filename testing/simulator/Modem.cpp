@@ -107,6 +107,7 @@ void CModem::OnLine(const uint8_t* data, size_t length, TimePoint now, int lineB
   // Silence since start-up counts as a long pause.
   TimePoint before = m_lastRx.value_or(now - std::chrono::hours(1));
   m_lastRx = now;
+  if (m_lineDropped || m_downUntil) return;  // nobody listening
   if (m_settings.baud != 0 && lineBaud != m_settings.baud) {
     // At another rate the module sees only noise.
     m_dropped += length;
@@ -251,13 +252,34 @@ void CModem::OnDtr(bool high, TimePoint now) {
       m_ctsAt = now + std::chrono::milliseconds(m_settings.ctsDelayMs);
   } else {
     m_ctsAt.reset();
-    // DTR low ends the data call, as with AT&D2.
-    if (m_obex) LeaveObex();
+    // DTR low ends the data call, as with AT&D2, and revives a dropped line.
+    if (m_obex || m_lineDropped) {
+      m_lineDropped = false;
+      LeaveObex();
+    }
   }
   UpdateCts(now);
 }
 
+void CModem::DropLine(TimePoint now) {
+  m_lineDropped = true;
+  m_pendingPlus = 0;
+  UpdateCts(now);
+}
+
+void CModem::Reboot(int downMs, TimePoint now) {
+  m_lineDropped = false;
+  LeaveObex();
+  m_downUntil = now + std::chrono::milliseconds(std::max(0, downMs));
+  UpdateCts(now);
+}
+
 void CModem::UpdateCts(TimePoint now) {
+  if (m_downUntil && now >= *m_downUntil) m_downUntil.reset();
+  if (m_lineDropped || m_downUntil) {
+    m_cts = false;
+    return;
+  }
   switch (m_settings.cts) {
     case CtsMode::On: m_cts = true; break;
     case CtsMode::Never: m_cts = false; break;
@@ -275,6 +297,7 @@ std::optional<TimePoint> CModem::NextDeadline() const {
   if (m_obex && m_pendingPlus == 3)
     next = m_plusTime + std::chrono::milliseconds(m_settings.guardMs);
   if (!m_cts && m_ctsAt && (!next || *m_ctsAt < *next)) next = m_ctsAt;
+  if (m_downUntil && (!next || *m_downUntil < *next)) next = m_downUntil;
   return next;
 }
 
@@ -293,6 +316,8 @@ std::string CModem::Reset(TimePoint now) {
   m_rates.clear();
   m_dropped = 0;
   m_ctsAt.reset();
+  m_lineDropped = false;
+  m_downUntil.reset();
   std::string reply = "OK";
   if (m_session) {
     m_session->Reset();
@@ -430,6 +455,7 @@ std::string CModem::Get(const std::vector<std::string>& words) {
     if (what == "dtr") return m_dtr ? "OK 1" : "OK 0";
     if (what == "cts") return m_cts ? "OK 1" : "OK 0";
     if (what == "mode") return m_obex ? "OK obex" : "OK at";
+    if (what == "line") return m_lineDropped ? "OK dropped" : m_downUntil ? "OK rebooting" : "OK up";
     if (what == "baud") return "OK " + std::to_string(m_lineBaud ? m_lineBaud() : 0);
     if (what == "model") return "OK " + m_settings.model;
     if (what == "echo") return m_settings.echo ? "OK on" : "OK off";

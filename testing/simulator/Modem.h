@@ -54,6 +54,12 @@ public:
   // Commands run now and again after every "reset".
   void AddStartupCommand(const std::string& line, TimePoint now);
 
+  // What the OBEX session may do to the line (see LineHooks): a dropped line
+  // shows CTS off and ignores the PC until DTR goes low; a rebooting module is
+  // in command mode and deaf, CTS off, for downMs.
+  void DropLine(TimePoint now);
+  void Reboot(int downMs, TimePoint now);
+
   bool Cts() const { return m_cts; }
   bool Dsr() const { return true; }
   bool Dtr() const { return m_dtr; }
@@ -87,6 +93,8 @@ private:
   bool m_dtr = false;
   bool m_cts = true;
   std::optional<TimePoint> m_ctsAt;
+  bool m_lineDropped = false;
+  std::optional<TimePoint> m_downUntil;
 
   std::deque<std::string> m_log;
   std::map<std::string, int> m_counts;

@@ -212,6 +212,11 @@ int RunSimulator(const SimOptions& options) {
   std::unique_ptr<IObexSession> session = CreateObexSession(options.dataDir, send);
   CModem modem(session.get(), send, [&pty] { return pty.LineBaud(); });
   CControlServer control(options.controlPort);
+  LineHooks hooks;
+  hooks.dropLine = [&modem] { modem.DropLine(Clock::now()); };
+  hooks.reboot = [&modem](int downMs) { modem.Reboot(downMs, Clock::now()); };
+  hooks.baud = [&pty] { return pty.LineBaud(); };
+  session->SetLineHooks(std::move(hooks));
 
   std::unique_ptr<CComPortClaim> claim;
   if (!options.dosDevices.empty()) {
@@ -256,7 +261,8 @@ int RunSimulator(const SimOptions& options) {
     control.AddPollFds(fds);
     // DTR has no descriptor to wait on, so the loop looks at it every few ms.
     int timeout = 3;
-    if (auto next = modem.NextDeadline()) {
+    for (auto next : {modem.NextDeadline(), session->NextDeadline()}) {
+      if (!next) continue;
       auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
       timeout = static_cast<int>(std::max<long long>(0, std::min<long long>(timeout, ms)));
     }
@@ -274,6 +280,7 @@ int RunSimulator(const SimOptions& options) {
       dtrChanges = changes;
     }
     modem.OnTimer(now);
+    session->OnTimer(now);
 
     if (r > 0) {
       if (fds[0].revents) output.Drain();

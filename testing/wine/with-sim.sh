@@ -22,10 +22,10 @@ vks_run_with_sim() {
   fi
   local run
   run="$(mktemp -d "${TMPDIR:-/tmp}/vks-sim.XXXXXX")" || return 125
-  mkdir -p "$run/data" "$WINEPREFIX/dosdevices/.vks-com-locks"
+  mkdir -p "$run/data" "$WINEPREFIX/.vks-com-locks"
 
   local args=(--data "$run/data" --info "$run/info" --dosdevices "$WINEPREFIX/dosdevices"
-              --lock-dir "$WINEPREFIX/dosdevices/.vks-com-locks" --com-range 10-250)
+              --lock-dir "$WINEPREFIX/.vks-com-locks" --com-range 10-250)
   local cmd
   if [ -n "${VKS_SIM_SETUP:-}" ]; then
     local IFS=';'
@@ -60,11 +60,19 @@ vks_run_with_sim() {
     esac
   done <"$run/info"
 
+  # Z: is the host's root in a default prefix; winepath costs a Wine start.
+  local datawin
+  if [ "$(readlink "$WINEPREFIX/dosdevices/z:")" = "/" ]; then
+    datawin="Z:$(printf '%s' "$run/data" | tr / '\\')"
+  else
+    datawin="$(wine winepath -w "$run/data" 2>/dev/null | tr -d '\r')"
+  fi
+
   local rc=0
   VKS_TEST_PORT="COM$com" \
   VKS_SIM_CONTROL="127.0.0.1:$control" \
   VKS_SIM_DATA="$run/data" \
-  VKS_SIM_DATA_WIN="Z:$(printf '%s' "$run/data" | tr / '\\')" \
+  VKS_SIM_DATA_WIN="$datawin" \
   LD_PRELOAD="$shim${LD_PRELOAD:+:$LD_PRELOAD}" \
     wine "$@" || rc=$?
 

@@ -195,6 +195,37 @@ TEST_F(ModemTest, DtrDropLeavesObexMode) {
   EXPECT_EQ("OK 0", Ctl("get dtr"));
 }
 
+TEST_F(ModemTest, DroppedLineIsDeafUntilDtrGoesLow) {
+  modem.OnDtr(true, At(0));
+  Line("AT^SQWE=3\r", 10);
+  modem.DropLine(At(20));
+  EXPECT_FALSE(modem.Cts());
+  EXPECT_EQ("OK dropped", Ctl("get line"));
+  EXPECT_EQ("", Line("\x80!", 30));
+  EXPECT_EQ("", session.received);
+  modem.OnDtr(false, At(40));
+  EXPECT_EQ("OK at", Ctl("get mode"));
+  EXPECT_EQ("OK up", Ctl("get line"));
+  EXPECT_EQ(1, session.resets);
+  EXPECT_TRUE(modem.Cts());
+  modem.OnDtr(true, At(50));
+  EXPECT_EQ("AT\r\r\nOK\r\n", Line("AT\r", 60));
+}
+
+TEST_F(ModemTest, RebootIsDeafForItsDownTime) {
+  Line("AT^SQWE=3\r", 0);
+  modem.Reboot(500, At(100));
+  EXPECT_EQ("OK at", Ctl("get mode"));
+  EXPECT_EQ(1, session.resets);
+  EXPECT_FALSE(modem.Cts());
+  ASSERT_TRUE(modem.NextDeadline());
+  EXPECT_EQ(At(600), *modem.NextDeadline());
+  EXPECT_EQ("", Line("AT\r", 300));
+  modem.OnTimer(At(600));
+  EXPECT_TRUE(modem.Cts());
+  EXPECT_EQ("AT\r\r\nOK\r\n", Line("AT\r", 700));
+}
+
 TEST_F(ModemTest, CtsModes) {
   EXPECT_TRUE(modem.Cts()) << "on by default, whatever DTR does";
   ASSERT_EQ("OK", Ctl("set cts never"));
