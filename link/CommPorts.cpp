@@ -135,6 +135,7 @@ bool ReadHardwareDescription(PortTable* table) {
 }  // namespace
 
 int EnumerateCommPorts(wchar_t* buffer, DWORD capacity, LONG flags) {
+  if (!buffer) return -1;
   PortTable table;
   if (!ReadSerialComm(&table) || !ReadHardwareDescription(&table)) return -1;
   if (capacity == 0) return -1;
