@@ -415,6 +415,7 @@ uint8_t FlashStore::WriteFile(const Location& folder, const std::string& name, c
 }
 
 uint8_t FlashStore::Delete(const Location& folder, const std::string& name) {
+  if (uint8_t c = CheckName(name); c != kRspOk) return c;
   if (!FolderExists(folder)) return kRspNotFound;
   bool isFolder = false;
   auto host = FindChild(folder, name, &isFolder);
@@ -456,7 +457,7 @@ uint8_t FlashStore::CreateFolder(const Location& folder, const std::string& name
 
 uint8_t FlashStore::SetPermissions(const Location& folder, const std::string& name, const std::string& user,
                                    const std::string& group) {
-  if (!ValidLetters(user, "RWD") || !ValidLetters(group, "RW")) return kRspBadRequest;
+  if (!ValidLetters(user, "RWD") || !ValidLetters(group, "RW") || CheckName(name) != kRspOk) return kRspBadRequest;
   if (!FolderExists(folder)) return kRspNotFound;
   auto host = FindChild(folder, name, nullptr);
   if (!host) return kRspNotFound;
@@ -472,6 +473,7 @@ uint8_t FlashStore::SetPermissions(const Location& folder, const std::string& na
 }
 
 uint8_t FlashStore::SetTimes(const Location& folder, const std::string& name, const Times& times) {
+  if (uint8_t c = CheckName(name); c != kRspOk) return c;
   if (!FolderExists(folder)) return kRspNotFound;
   auto host = FindChild(folder, name, nullptr);
   if (!host) return kRspNotFound;

@@ -425,7 +425,7 @@ uint8_t ObexServer::FinishPut() {
     return nullptr;
   };
   for (auto& p : params)
-    if (!strchr("123458", p.tag) || p.tag == 0) return kRspBadRequest;
+    if (!strchr("1234568", p.tag) || p.tag == 0) return kRspBadRequest;
   if (m_bodySeen && !params.empty()) return kRspBadRequest;
 
   if (const AppParam* verb = find('4')) {
