@@ -61,7 +61,7 @@ public:
   void Reboot(int downMs, TimePoint now);
 
   bool Cts() const { return m_cts; }
-  bool Dsr() const { return true; }
+  bool Dsr() const { return !m_downUntil; }  // the module is powered, except in a reboot
   bool Dtr() const { return m_dtr; }
   bool InObexMode() const { return m_obex; }
   const ModemSettings& Settings() const { return m_settings; }

@@ -89,6 +89,10 @@ bool CSimControl::Command(const std::string& line, std::string* reply) {
   std::string local;
   std::string& out = reply ? *reply : local;
   out.clear();
+  if (line.find_first_of("\r\n") != std::string::npos) {
+    out = "ERR one line per command";  // a second line would shift every later reply
+    return false;
+  }
   if (!Connect(&out)) return false;
   std::string msg = line + "\n";
   SOCKET s = static_cast<SOCKET>(m_socket);

@@ -49,4 +49,21 @@ private:
 bool RegisterSerialCommPort(const std::wstring& port);
 bool UnregisterSerialCommPort(const std::wstring& port);
 
+// The same for the lifetime of a fixture.
+class CSerialCommEntry {
+public:
+  explicit CSerialCommEntry(std::wstring port)
+      : m_port(std::move(port)), m_ok(RegisterSerialCommPort(m_port)) {}
+  ~CSerialCommEntry() {
+    if (m_ok) UnregisterSerialCommPort(m_port);
+  }
+  CSerialCommEntry(const CSerialCommEntry&) = delete;
+  CSerialCommEntry& operator=(const CSerialCommEntry&) = delete;
+  bool Ok() const { return m_ok; }
+
+private:
+  std::wstring m_port;
+  bool m_ok;
+};
+
 }  // namespace vkstest

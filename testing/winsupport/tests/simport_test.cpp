@@ -113,22 +113,48 @@ TEST_F(SimPortTest, ModelAnswersOnlyAtTheConfiguredBaudRate) {
   EXPECT_EQ("57600 115200", m_sim.Get("rates"));
 }
 
-TEST_F(SimPortTest, SerialCommEntryNamesThePort) {
+// Wine's SetCommState sets DTR through TIOCMGET/TIOCMSET, the path that
+// EscapeCommFunction does not take.
+TEST_F(SimPortTest, SetCommStateWithDtrDisabledLowersDtr) {
+  SetBaud(115200);
+  ASSERT_TRUE(EscapeCommFunction(m_port, SETDTR));
+  ASSERT_TRUE(m_sim.WaitFor("dtr", "1", 2000));
+  SetBaud(57600);
+  EXPECT_TRUE(m_sim.WaitFor("dtr", "0", 2000));
+}
+
+TEST_F(SimPortTest, CommandsAreOneLineEach) {
+  std::string reply;
+  EXPECT_FALSE(m_sim.Command("ping\nping", &reply));
+  EXPECT_EQ(0u, reply.rfind("ERR", 0));
+  EXPECT_TRUE(m_sim.Command("ping", &reply)) << reply;
+  EXPECT_EQ("OK", reply);
+}
+
+TEST_F(SimPortTest, SerialCommEntryNamesThePortWhileItLives) {
   std::wstring port = CSimControl::TestPortW();
-  ASSERT_TRUE(vkstest::RegisterSerialCommPort(port));
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
-                                         KEY_READ, &key));
-  wchar_t data[32] = {};
-  DWORD size = sizeof data - sizeof(wchar_t);
-  DWORD type = 0;
   std::wstring name = L"\\Device\\VksSim" + port;
-  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                            reinterpret_cast<BYTE*>(data), &size));
-  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-  EXPECT_EQ(port, std::wstring(data));
-  RegCloseKey(key);
-  EXPECT_TRUE(vkstest::UnregisterSerialCommPort(port));
+  auto query = [&name](std::wstring* data) {
+    HKEY key = nullptr;
+    LONG r = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+    if (r != ERROR_SUCCESS) return r;
+    wchar_t buf[32] = {};
+    DWORD size = sizeof buf - sizeof(wchar_t);
+    DWORD type = 0;
+    r = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(key);
+    if (r == ERROR_SUCCESS && type != REG_SZ) r = ERROR_INVALID_DATA;
+    *data = buf;
+    return r;
+  };
+  std::wstring data;
+  {
+    vkstest::CSerialCommEntry entry(port);
+    ASSERT_TRUE(entry.Ok());
+    EXPECT_EQ(ERROR_SUCCESS, query(&data));
+    EXPECT_EQ(port, data);
+  }
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, query(&data));
 }
 
 }  // namespace
