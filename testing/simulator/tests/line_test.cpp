@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -147,14 +148,19 @@ TEST(ComPortClaimTest, LinkReplacesAStaleOneAndGoesAway) {
 // talked to through its pty.
 class SimProcessTest : public ::testing::Test {
 protected:
+  // Each part of the run in a folder of its own, to see what is left behind.
   void SetUp() override {
-    setenv("VKS_MODEMSHIM_DIR", dir.path.c_str(), 1);
+    for (const char* sub : {"/lines", "/data", "/dosdevices", "/locks"})
+      ASSERT_EQ(0, mkdir((dir.path + sub).c_str(), 0700));
+    setenv("VKS_MODEMSHIM_DIR", (dir.path + "/lines").c_str(), 1);
     std::string info = dir.path + "/info";
     m_pid = fork();
     ASSERT_GE(m_pid, 0);
     if (m_pid == 0) {
-      execl(VKS_MODEMSIM_PATH, VKS_MODEMSIM_PATH, "--data", dir.path.c_str(), "--info",
-            info.c_str(), "--control", "set model PROC", nullptr);
+      execl(VKS_MODEMSIM_PATH, VKS_MODEMSIM_PATH, "--data", (dir.path + "/data").c_str(),
+            "--info", info.c_str(), "--dosdevices", (dir.path + "/dosdevices").c_str(),
+            "--lock-dir", (dir.path + "/locks").c_str(), "--com-range", "40-41", "--control",
+            "set model PROC", nullptr);
       _exit(127);
     }
     for (int i = 0; i < 500 && !std::ifstream(info); ++i)
@@ -165,6 +171,7 @@ protected:
     while (in >> key >> value) {
       if (key == "pty") m_pty = value;
       if (key == "control") m_port = std::atoi(value.c_str());
+      if (key == "com") m_com = std::atoi(value.c_str());
     }
     m_control = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -209,8 +216,36 @@ protected:
   pid_t m_pid = -1;
   std::string m_pty;
   int m_port = 0;
+  int m_com = 0;
   int m_control = -1;
 };
+
+std::vector<std::string> Entries(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(path.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+TEST_F(SimProcessTest, LinksItsPortAndCleansUpOnTerm) {
+  EXPECT_EQ(40, m_com);
+  EXPECT_EQ("OK COM40", Ask("get com"));
+  char target[256] = {};
+  ASSERT_GT(readlink((dir.path + "/dosdevices/com40").c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(m_pty, target);
+  EXPECT_EQ(1u, Entries(dir.path + "/lines").size());
+
+  kill(m_pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(m_pid, waitpid(m_pid, &status, 0));
+  m_pid = -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(Entries(dir.path + "/dosdevices").empty());
+  EXPECT_TRUE(Entries(dir.path + "/lines").empty());
+}
 
 TEST_F(SimProcessTest, AnswersOnItsPtyAndSeesDtr) {
   int pc = open(m_pty.c_str(), O_RDWR | O_NOCTTY);
