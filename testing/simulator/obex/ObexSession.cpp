@@ -142,26 +142,9 @@ void CObexSession::OnBytes(const uint8_t* data, size_t length) {
   SteadyTime now = SteadyClock::now();
   if (m_dead || length == 0) return;
   Bytes chunk(data, data + length);
-  bool drop = false;
-  for (auto it = m_faults.begin(); it != m_faults.end();) {
-    if (it->kind != Fault::CorruptRx && it->kind != Fault::DropRx) {
-      ++it;
-      continue;
-    }
-    if (size_t(it->count) > chunk.size()) {
-      it->count -= long(chunk.size());
-      ++it;
-      continue;
-    }
-    if (it->kind == Fault::CorruptRx) {
-      chunk[size_t(it->count) - 1] ^= uint8_t(it->arg);
-      m_server.Note("fault: corrupted received byte");
-    } else {
-      chunk.resize(size_t(it->count));
-      drop = true;
-    }
-    it = m_faults.erase(it);
-  }
+  size_t keep = chunk.size();
+  bool drop = ApplyByteFaults(chunk, Fault::CorruptRx, Fault::DropRx, keep);
+  chunk.resize(keep);
   if (m_pace) m_rxFree = std::max(now, m_rxFree) + ByteTime(chunk.size());
   m_in.insert(m_in.end(), chunk.begin(), chunk.end());
   m_lastRx = now;
@@ -275,12 +258,10 @@ void CObexSession::Pump(SteadyTime now) {
   }
 }
 
-void CObexSession::Emit(const uint8_t* data, size_t length) {
-  Bytes chunk(data, data + length);
-  size_t send = chunk.size();
-  bool drop = false;
+bool CObexSession::ApplyByteFaults(Bytes& chunk, Fault::Kind corrupt, Fault::Kind drop, size_t& keep) {
+  bool dropped = false;
   for (auto it = m_faults.begin(); it != m_faults.end();) {
-    if (it->kind != Fault::CorruptTx && it->kind != Fault::DropTx) {
+    if (it->kind != corrupt && it->kind != drop) {
       ++it;
       continue;
     }
@@ -289,38 +270,45 @@ void CObexSession::Emit(const uint8_t* data, size_t length) {
       ++it;
       continue;
     }
-    if (it->kind == Fault::CorruptTx) {
+    if (it->kind == corrupt) {
       chunk[size_t(it->count) - 1] ^= uint8_t(it->arg);
-      m_server.Note("fault: corrupted a sent byte");
+      m_server.Note(std::string("fault: corrupted a ") + (corrupt == Fault::CorruptTx ? "sent" : "received") + " byte");
     } else {
-      send = std::min(send, size_t(it->count));
-      drop = true;
+      keep = std::min(keep, size_t(it->count));
+      dropped = true;
     }
     it = m_faults.erase(it);
   }
+  return dropped;
+}
+
+void CObexSession::Emit(const uint8_t* data, size_t length) {
+  Bytes chunk(data, data + length);
+  size_t send = chunk.size();
+  bool drop = ApplyByteFaults(chunk, Fault::CorruptTx, Fault::DropTx, send);
   if (send && m_send) m_send(chunk.data(), send);
   if (drop) DropLine("fault: line dropped after the sent byte count");
 }
 
-void CObexSession::DropLine(const std::string& why) {
-  m_server.Note(why);
-  m_dead = true;
+void CObexSession::ClearLine() {
   m_in.clear();
   m_skipAt = false;
   m_requests.clear();
   m_out.clear();
   m_outPos = 0;
+}
+
+void CObexSession::DropLine(const std::string& why) {
+  m_server.Note(why);
+  m_dead = true;
+  ClearLine();
   m_server.Reset(false);
   if (m_hooks.dropLine) m_hooks.dropLine();
 }
 
 void CObexSession::Reboot(int downMs, const std::string& why) {
   m_server.Note(why);
-  m_in.clear();
-  m_skipAt = false;
-  m_requests.clear();
-  m_out.clear();
-  m_outPos = 0;
+  ClearLine();
   m_server.Reset(true);
   // Without a line side to take the module back to command mode, carry on.
   m_dead = bool(m_hooks.reboot);
@@ -328,11 +316,7 @@ void CObexSession::Reboot(int downMs, const std::string& why) {
 }
 
 void CObexSession::Reset() {
-  m_in.clear();
-  m_skipAt = false;
-  m_requests.clear();
-  m_out.clear();
-  m_outPos = 0;
+  ClearLine();
   m_rxFree = m_txFree = SteadyTime{};
   m_server.Reset(false);
   m_dead = false;
@@ -371,6 +355,22 @@ std::string CObexSession::Status() const {
 }
 
 bool CObexSession::Control(const std::vector<std::string>& words, std::string& reply) {
+  // The line side's "reset": back to the start-up settings (the volumes' data stays).
+  if (words.size() == 1 && words[0] == "reset") {
+    Reset();
+    m_faults.clear();
+    m_server.Options() = ServerOptions{};
+    m_server.ClearLog();
+    m_pace = false;
+    m_paceBaud = m_delayMs = 0;
+    reply = "OK";
+    return true;
+  }
+  // The line side's "set volumes n|auto" comes here first.
+  if (words.size() == 3 && words[0] == "set" && words[1] == "volumes") {
+    reply = ControlObex({"obex", "volumes", words[2] == "auto" ? "0" : words[2]});
+    return true;
+  }
   if (words.empty() || words[0] != "obex") return false;
   reply = ControlObex(words);
   return true;

@@ -61,6 +61,10 @@ private:
   void Frame(SteadyTime now);
   void Pump(SteadyTime now);
   void Emit(const uint8_t* data, size_t length);
+  // Corrupts or cuts chunk where an armed byte fault says so; keep is lowered
+  // to the bytes before a drop. True when the line drops after them.
+  bool ApplyByteFaults(Bytes& chunk, Fault::Kind corrupt, Fault::Kind drop, size_t& keep);
+  void ClearLine();
   void Queue(Bytes bytes, SteadyTime now);
   void FireRequestFaults(Pending& p, SteadyTime now);
   void DropLine(const std::string& why);

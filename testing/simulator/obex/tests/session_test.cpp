@@ -1,0 +1,281 @@
+// testing/simulator/obex/tests/session_test.cpp - the OBEX mode as the line
+// side drives it: bytes in any cut, answers through SendFn, pacing on a given
+// clock, faults and the control words.
+#include <gtest/gtest.h>
+
+#include "ObexSession.h"
+#include "ObexTestClient.h"
+
+namespace sim::obex {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ScratchDir;
+using test::Text;
+using test::Wide;
+
+Bytes ConnectPacket() {
+  PacketWriter w(kOpConnect);
+  w.Byte(0x10).Byte(0).U16(16390).Sequence(kHdrTarget, kFileTarget, 16);
+  return w.Finish();
+}
+
+Bytes ListingPacket() {
+  PacketWriter w(kOpGet | kFinal);
+  w.Sequence(kHdrType, Text(kListingType));
+  return w.Finish();
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+  SessionTest() {
+    LineHooks hooks;
+    hooks.dropLine = [this] { ++drops; };
+    hooks.reboot = [this](int ms) { reboots.push_back(ms); };
+    hooks.baud = [this] { return lineBaud; };
+    session.SetLineHooks(hooks);
+  }
+  void Feed(const Bytes& b) { session.OnBytes(b.data(), b.size()); }
+  std::string Ctl(const std::string& line) {
+    std::vector<std::string> words;
+    std::string w;
+    for (char c : line + " ") {
+      if (c == ' ') {
+        if (!w.empty()) words.push_back(w);
+        w.clear();
+      } else {
+        w += c;
+      }
+    }
+    std::string reply;
+    EXPECT_TRUE(session.Control(words, reply)) << line;
+    return reply;
+  }
+  // Whole answers in what was sent so far (taken out of sent).
+  std::vector<Bytes> Answers() {
+    std::vector<Bytes> out;
+    while (sent.size() >= 3) {
+      size_t len = (size_t(sent[1]) << 8) | sent[2];
+      if (sent.size() < len) break;
+      out.emplace_back(sent.begin(), sent.begin() + long(len));
+      sent.erase(sent.begin(), sent.begin() + long(len));
+    }
+    return out;
+  }
+  uint8_t Request(const Bytes& packet) {
+    Feed(packet);
+    auto a = Answers();
+    EXPECT_EQ(1u, a.size());
+    return a.empty() ? 0 : a[0][0];
+  }
+
+  ScratchDir dir;
+  Bytes sent;
+  CObexSession session{dir.Path(), [this](const uint8_t* d, size_t n) { sent.insert(sent.end(), d, d + n); }};
+  int drops = 0;
+  std::vector<int> reboots;
+  int lineBaud = 0;
+};
+
+TEST_F(SessionTest, PacketsMayArriveInAnyCut) {
+  Bytes two = ConnectPacket();
+  Bytes listing = ListingPacket();
+  two.insert(two.end(), listing.begin(), listing.end());
+  for (size_t cut : {size_t(1), size_t(2), size_t(5), two.size()}) {
+    session.Reset();
+    sent.clear();
+    for (size_t pos = 0; pos < two.size(); pos += cut)
+      session.OnBytes(two.data() + pos, std::min(cut, two.size() - pos));
+    auto a = Answers();
+    ASSERT_EQ(2u, a.size()) << cut;
+    EXPECT_EQ(kRspOk, a[0][0]);
+    EXPECT_EQ(kRspOk, a[1][0]);
+  }
+}
+
+TEST_F(SessionTest, LineNoiseNeverWedgesTheModule) {
+  // A line reset sends AT commands in OBEX mode; junk has impossible lengths.
+  const std::vector<Bytes> noise = {Text("AT+CGMM\r"), Text("at&f\r"), {0x10, 0xFF, 0xFF}, {0x02, 0x00, 0x01}};
+  for (const Bytes& n : noise) {
+    sent.clear();
+    Feed(n);
+    EXPECT_TRUE(sent.empty()) << "no answer to noise";
+    EXPECT_EQ(kRspOk, Request(ConnectPacket())) << HexText(n.data(), n.size());
+  }
+  std::string log = Ctl("obex log");
+  EXPECT_NE(std::string::npos, log.find("AT command in OBEX mode ignored: AT+CGMM")) << log;
+  EXPECT_NE(std::string::npos, log.find("junk dropped: 3 bytes 10FFFF")) << log;
+
+  // A half packet goes after some silence.
+  Bytes half = ConnectPacket();
+  half.resize(5);
+  Feed(half);
+  ASSERT_TRUE(session.NextDeadline());
+  session.OnTimer(SteadyClock::now() + std::chrono::milliseconds(kPartialTimeoutMs + 100));
+  EXPECT_NE(std::string::npos, Ctl("obex log").find("truncated packet dropped: 5 bytes")) << Ctl("obex log");
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+}
+
+TEST_F(SessionTest, InjectedErrorAnswersTheNthMatchingRequest) {
+  EXPECT_EQ("OK error C4 at 2 get", Ctl("obex fault error C4 at 2 get"));
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+  EXPECT_EQ(kRspOk, Request(ListingPacket()));
+  EXPECT_EQ(kRspNotFound, Request(ListingPacket()));
+  EXPECT_EQ(kRspOk, Request(ListingPacket())) << "one shot";
+  EXPECT_EQ("OK 0", Ctl("obex fault list"));
+
+  Ctl("obex fault refuse");
+  Feed(ConnectPacket());
+  auto a = Answers();
+  ASSERT_EQ(1u, a.size());
+  EXPECT_EQ(kRspServiceUnavailable, a[0][0]);
+  EXPECT_EQ(7u, a[0].size());
+  Ctl("obex fault refuse off");
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+}
+
+TEST_F(SessionTest, DropsCutTheLineUntilReset) {
+  Ctl("obex fault drop tx 5");
+  Feed(ConnectPacket());
+  EXPECT_EQ(5u, sent.size()) << "the answer stops after 5 bytes";
+  EXPECT_EQ(1, drops);
+  sent.clear();
+  Feed(ConnectPacket());
+  EXPECT_TRUE(sent.empty()) << "a dropped line answers nothing";
+  session.Reset();  // DTR low: back to command mode
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+  session.Reset();
+
+  Ctl("obex fault drop at 2");
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+  Feed(ListingPacket());
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(2, drops);
+  session.Reset();
+
+  Ctl("obex fault drop rx 4");
+  Feed(ConnectPacket());
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(3, drops);
+  session.Reset();
+
+  Ctl("obex fault reboot 2500 at 1 get");
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+  Feed(ListingPacket());
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(std::vector<int>{2500}, reboots);
+  session.Reset();
+  EXPECT_EQ(kRspServiceUnavailable, Request(ListingPacket())) << "a reboot ends the OBEX connection";
+}
+
+TEST_F(SessionTest, CorruptionFlipsOneByte) {
+  Ctl("obex fault corrupt tx 1 0F");
+  Feed(ConnectPacket());
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(kRspOk ^ 0x0F, sent[0]);
+  sent.clear();
+  // A corrupted request byte: the 16th byte sits inside the target, which is then unknown.
+  Ctl("obex fault corrupt rx 16");
+  EXPECT_EQ(kRspNotFound, Request(ConnectPacket()));
+}
+
+TEST_F(SessionTest, StallDelaysTheAnswer) {
+  Ctl("obex fault stall 300");
+  SteadyTime t0 = SteadyClock::now();
+  Feed(ConnectPacket());
+  EXPECT_TRUE(sent.empty());
+  auto next = session.NextDeadline();
+  ASSERT_TRUE(next);
+  EXPECT_GE(*next - t0, 300ms);
+  session.OnTimer(*next);
+  EXPECT_EQ(1u, Answers().size());
+}
+
+TEST_F(SessionTest, PacingHoldsBothDirectionsToTheBaudRate) {
+  lineBaud = 9600;  // 0.96 bytes a millisecond
+  Ctl("obex pace on");
+  Ctl("obex pace delay 50");
+  SteadyTime t0 = SteadyClock::now();
+  Bytes req = ConnectPacket();
+  Feed(req);
+  EXPECT_TRUE(sent.empty());
+  SteadyTime last = t0;
+  int writes = 0;
+  while (auto next = session.NextDeadline()) {
+    session.OnTimer(*next);
+    last = *next;
+    if (++writes > 100) break;
+  }
+  auto a = Answers();
+  ASSERT_EQ(1u, a.size());
+  // Request and answer both cross a 9600 baud line, plus the processing delay.
+  // The last slice (9 bytes) leaves at the last deadline.
+  auto expected = std::chrono::microseconds((req.size() + a[0].size() - 9) * 10 * 1000000 / 9600) + 50ms;
+  EXPECT_GE(last - t0, expected);
+  EXPECT_LT(last - t0, expected + 200ms);
+  EXPECT_GT(writes, 2) << "sent in slices, not at once";
+  EXPECT_NE(std::string::npos, Ctl("obex status").find("pace=on baud=9600 delay=50"));
+}
+
+TEST_F(SessionTest, ControlVocabulary) {
+  struct Case {
+    const char* line;
+    const char* reply;  // expected start of the reply
+  } cases[] = {
+      {"obex volumes 2", "OK 2"},
+      {"set volumes auto", "OK 2"},  // as many as the folders A, B, C made so far
+      {"obex volumes 4", "ERR"},
+      {"obex capacity B 5000", "OK"},
+      {"obex capacity B", "OK 5000"},
+      {"obex capacity D 5000", "ERR"},
+      {"obex label A NEW LABEL", "OK"},
+      {"obex label A", "OK NEW LABEL"},
+      {"obex protect A on", "OK"},
+      {"obex protect A maybe", "ERR"},
+      {"obex free A", "OK 16777216"},
+      {"obex used A", "OK 0"},
+      {"obex maxpacket 512", "OK"},
+      {"obex escape off", "OK"},
+      {"obex pace baud 57600", "OK"},
+      {"obex pace sideways", "ERR"},
+      {"obex stddirs Music Photos", "OK"},
+      {"obex model X1 Pro", "OK"},
+      {"obex fault drop", "OK drop at 1"},
+      {"obex fault drop at 3 setpath", "OK drop at 3 setpath"},
+      {"obex fault stall 100 at 2", "OK stall 100 at 2"},
+      {"obex fault error 3 at 1", "ERR"},
+      {"obex fault error C3 at 0", "ERR"},
+      {"obex fault error C3 at 1 fly", "ERR"},
+      {"obex fault corrupt tx 7", "OK corrupt tx 7 FF"},
+      {"obex fault corrupt sideways 7", "ERR"},
+      {"obex fault reboot at 2 put", "OK reboot 1000 at 2 put"},
+      {"obex fault list", "OK 5 | drop at 1 | drop at 3 setpath"},
+      {"obex fault clear", "OK"},
+      {"obex fault list", "OK 0"},
+      {"obex fly", "ERR"},
+      {"obex status", "OK connected=0 volumes=2 folder=A:\\ maxpacket=512"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(0u, Ctl(c.line).rfind(c.reply, 0)) << c.line << " -> " << Ctl(c.line);
+  EXPECT_EQ("NEW LABEL", session.Store().Volume(0).label);
+  EXPECT_TRUE(session.Store().Volume(0).writeProtected);
+  EXPECT_EQ((std::vector<std::string>{"Music", "Photos"}), session.Store().StdDirs());
+  EXPECT_EQ("OK", Ctl("reset"));
+  EXPECT_EQ(0u, Ctl("obex status").find("OK connected=0 volumes=2 folder=A:\\ maxpacket=16390 pace=off"));
+  std::string reply;
+  EXPECT_FALSE(session.Control({"set", "echo", "on"}, reply)) << "not the session's";
+}
+
+TEST_F(SessionTest, LogOverTheControlChannel) {
+  Ctl("obex clearlog");
+  Request(ConnectPacket());
+  PacketWriter sp(kOpSetPath);
+  sp.Byte(2).Byte(0).Sequence(kHdrName, Wide("none"));
+  EXPECT_EQ(kRspNotFound, Request(sp.Finish()));
+  std::string log = Ctl("obex log");
+  EXPECT_EQ(0u, log.find("OK 2 | 1 CONNECT version=10 flags=00 max=16390 target=6B01CB31"));
+  EXPECT_NE(std::string::npos, log.find(" | 2 SETPATH flags=2 constants=0 name=none -> C4")) << log;
+  EXPECT_EQ("OK 2 | 2 SETPATH flags=2 constants=0 name=none -> C4", Ctl("obex log 2"));
+}
+
+}  // namespace
+}  // namespace sim::obex
