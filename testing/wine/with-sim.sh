@@ -31,6 +31,7 @@ vks_run_with_sim() {
     local IFS=';'
     for cmd in $VKS_SIM_SETUP; do
       cmd="${cmd#"${cmd%%[![:space:]]*}"}"
+      cmd="${cmd%"${cmd##*[![:space:]]}"}"
       [ -n "$cmd" ] && args+=(--control "$cmd")
     done
     unset IFS
