@@ -148,7 +148,7 @@ VolumeConfig FlashStore::Volume(int v) const {
   auto config = LoadConfig();
   std::string p = std::string(1, char('A' + v)) + ".";
   VolumeConfig vc;
-  if (config.count(p + "capacity")) vc.capacity = std::stoull(config[p + "capacity"]);
+  if (config.count(p + "capacity")) vc.capacity = strtoull(config[p + "capacity"].c_str(), nullptr, 10);
   if (config.count(p + "label")) vc.label = config[p + "label"];
   if (config.count(p + "protect")) vc.writeProtected = config[p + "protect"] == "1";
   return vc;

@@ -38,6 +38,7 @@ enum : uint8_t {
   kRspNotAcceptable = 0xC6,
   kRspConflict = 0xC9,
   kRspPreconditionFailed = 0xCA,
+  kRspInternalError = 0xD0,
   kRspNotImplemented = 0xD1,
   kRspServiceUnavailable = 0xD3,
   kRspDatabaseFull = 0xE0,

@@ -187,7 +187,14 @@ Bytes ObexServer::Handle(const uint8_t* data, size_t length) {
     rsp = Reply(kRspBadRequest);
     d += " (packet over the announced maximum)";
   } else {
-    rsp = Dispatch(req);
+    try {
+      rsp = Dispatch(req);
+    } catch (const std::exception& e) {
+      // A host file-system surprise must not take the module down.
+      EndOperation();
+      rsp = Reply(kRspInternalError);
+      d += " (" + EscapeLogText(e.what()) + ")";
+    }
   }
   Note(d + " -> " + HexText(rsp.data(), 1));
   return rsp;
@@ -229,6 +236,11 @@ Bytes ObexServer::Dispatch(const Request& req) {
   if (req.opcode == kOpSetPath) {
     EndOperation();
     return SetPath(req);
+  }
+  // A removed card: everything on that volume answers "wrong disk".
+  if (CardOut(m_cur.volume)) {
+    EndOperation();
+    return Reply(kRspMovedTemporarily);
   }
   return (req.opcode & 0x7F) == kOpPut ? Put(req) : Get(req);
 }
@@ -277,7 +289,10 @@ Bytes ObexServer::SetPath(const Request& req) {
       next.parts.clear();
     } else if (volume >= 0) {
       if (volume >= m_store.VolumeCount()) return Reply(kRspPreconditionFailed);
+      if (CardOut(volume)) return Reply(kRspMovedTemporarily);
       next = Location{volume, {}};
+    } else if (CardOut(next.volume)) {
+      return Reply(kRspMovedTemporarily);
     } else {
       if (FlashStore::CheckName(name) != kRspOk) return Reply(kRspBadRequest);
       bool isFolder = false;
@@ -439,6 +454,7 @@ uint8_t ObexServer::FinishPut() {
     std::string sn, dn;
     if (uint8_t c = ResolvePath(*s, sf, sn); c != kRspOk) return c;
     if (uint8_t c = ResolvePath(*t, df, dn); c != kRspOk) return c;
+    if (CardOut(sf.volume) || CardOut(df.volume)) return kRspMovedTemporarily;
     return m_store.CopyOrMove(sf, sn, df, dn, v == "move");
   }
   if (find('1') || find('3')) {

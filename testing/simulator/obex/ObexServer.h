@@ -23,6 +23,7 @@ struct ServerOptions {
   uint16_t maxPacket = kDefaultMaxPacket;  // announced in the CONNECT response
   bool escapeNames = true;                 // entity references in listing names
   std::optional<uint8_t> refuseConnect;    // answer every CONNECT with this code
+  unsigned cardsOut = 0;                   // bit v: volume v's card is out
 };
 
 class ObexServer {
@@ -58,6 +59,7 @@ private:
   enum class Op { None, Put, Get };
 
   Bytes Dispatch(const Request& req);
+  bool CardOut(int volume) const { return (m_options.cardsOut >> volume) & 1; }
   Bytes Connect(const Request& req);
   Bytes SetPath(const Request& req);
   Bytes Put(const Request& req);

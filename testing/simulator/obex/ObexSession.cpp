@@ -436,6 +436,11 @@ std::string CObexSession::ControlObex(const std::vector<std::string>& w) {
     m_store.SetVolume(v, vc);
     return "OK";
   }
+  if (sub == "card") {
+    if (!ParseVolume(arg(2), v) || (arg(3) != "in" && arg(3) != "out")) return "ERR expected: obex card X in|out";
+    opt.cardsOut = arg(3) == "out" ? opt.cardsOut | (1u << v) : opt.cardsOut & ~(1u << v);
+    return "OK";
+  }
   if (sub == "stddirs") {
     std::vector<std::string> names;
     for (size_t i = 2; i < w.size(); ++i) names.push_back(w[i]);

@@ -201,6 +201,16 @@ TEST_F(ServerTest, VolumesAreSelectedByName) {
   ASSERT_EQ(kRspOk, client.SetPath(0, "a:").code);
   EXPECT_EQ(std::string::npos, Listing().find("only-on-b.txt"));
   EXPECT_EQ(kRspPreconditionFailed, client.SetPath(0, "C:").code);
+
+  // A card taken out: its volume answers "wrong disk", the other one works.
+  server.Options().cardsOut = 1u << 1;
+  EXPECT_EQ(kRspMovedTemporarily, client.SetPath(0, "B:").code);
+  EXPECT_EQ(kRspMovedTemporarily, CopyOrMove("copy", "B:/new.txt", "A:/new.txt").code);
+  EXPECT_EQ(kRspOk, client.Put("on-a.txt", "a").code);
+  server.Options().cardsOut = 1u << 0;
+  std::string xml;
+  EXPECT_EQ(kRspMovedTemporarily, client.GetListing(xml).code);
+  EXPECT_EQ(kRspOk, client.SetPath(0, "B:").code);
 }
 
 TEST_F(ServerTest, DeleteFilesAndEmptyFoldersOnly) {

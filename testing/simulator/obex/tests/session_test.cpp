@@ -239,6 +239,8 @@ TEST_F(SessionTest, ControlVocabulary) {
       {"obex pace baud 57600", "OK"},
       {"obex pace sideways", "ERR"},
       {"obex stddirs Music Photos", "OK"},
+      {"obex card B out", "OK"},
+      {"obex card B sideways", "ERR"},
       {"obex model X1 Pro", "OK"},
       {"obex fault drop", "OK drop at 1"},
       {"obex fault drop at 3 setpath", "OK drop at 3 setpath"},
