@@ -54,7 +54,8 @@ public:
   }
   HRESULT CreateDir(int, const wchar_t* path) override {
     if (!m_packets) return E_UNEXPECTED;
-    return Finish(m_packets->NavigateToPath(path, 0x05, true));
+    // Entering the last component with creation allowed makes it; no request follows.
+    return Finish(m_packets->NavigateToPath(path, kObexSetPath & 0x7F, true));
   }
   HRESULT Delete(int, const wchar_t* path) override;
   HRESULT GetFolderListing(int, const wchar_t* path, FolderEntry** entries) override;
