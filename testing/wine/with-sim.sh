@@ -10,6 +10,7 @@
 #   LD_PRELOAD         the modem-line shim (DTR, CTS, DSR on the pty)
 # Optional input:
 #   VKS_SIM_SETUP      control commands run at start and after "reset", ";" between
+#   VKS_SIM_SEED       folder copied into the data folder before the simulator starts
 #   VKS_SIM_LOG        file that gets the simulator's stderr (default: the test's stderr)
 
 vks_run_with_sim() {
@@ -23,6 +24,10 @@ vks_run_with_sim() {
   local run
   run="$(mktemp -d "${TMPDIR:-/tmp}/vks-sim.XXXXXX")" || return 125
   mkdir -p "$run/data" "$WINEPREFIX/.vks-com-locks"
+  # Optional sample content: a folder laid out like the data folder (A/, B/, ...).
+  if [ -n "${VKS_SIM_SEED:-}" ]; then
+    cp -r "$VKS_SIM_SEED/." "$run/data/" || { rm -rf "$run"; return 125; }
+  fi
 
   local args=(--data "$run/data" --info "$run/info" --dosdevices "$WINEPREFIX/dosdevices"
               --lock-dir "$WINEPREFIX/.vks-com-locks" --com-range 10-250)
