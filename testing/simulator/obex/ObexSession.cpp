@@ -420,9 +420,10 @@ std::string CObexSession::ControlObex(const std::vector<std::string>& w) {
     if (sub == "used") return "OK " + std::to_string(m_store.Used(v));
     if (sub == "capacity") {
       if (w.size() == 3) return "OK " + std::to_string(vc.capacity);
+      const std::string bytes = arg(3);
       char* end = nullptr;
-      unsigned long long c = strtoull(arg(3).c_str(), &end, 10);
-      if (arg(3).empty() || *end) return "ERR expected: obex capacity X BYTES";
+      unsigned long long c = strtoull(bytes.c_str(), &end, 10);
+      if (bytes.empty() || *end) return "ERR expected: obex capacity X BYTES";
       vc.capacity = c;
     } else if (sub == "label") {
       if (w.size() == 3) return "OK " + vc.label;

@@ -279,5 +279,50 @@ TEST_F(SessionTest, LogOverTheControlChannel) {
   EXPECT_EQ("OK 2 | 2 SETPATH flags=2 constants=0 name=none -> C4", Ctl("obex log 2"));
 }
 
+// Random requests of valid framing and random bytes: every one answered or
+// dropped, the module alive afterwards. Opcodes and header ids are drawn from
+// the ones the service knows so that the parsers get deep.
+TEST_F(SessionTest, RandomInputNeverBreaksTheModule) {
+  std::srand(4711);
+  auto pick = [](std::initializer_list<uint8_t> from) { return *(from.begin() + std::rand() % from.size()); };
+  dir.Write("A/f.txt", "some content");
+  dir.Write("A/d/g.txt", "more");
+  Feed(ConnectPacket());
+  for (int round = 0; round < 3000; ++round) {
+    Bytes pkt = {pick({0x80, 0x81, 0x02, 0x82, 0x03, 0x83, 0x85, 0xFF, 0x04, 0x47}), 0, 0};
+    if (pkt[0] == 0x80 || pkt[0] == 0x85)
+      for (int i = 0; i < (pkt[0] == 0x80 ? 4 : 2); ++i) pkt.push_back(uint8_t(std::rand()));
+    int headers = std::rand() % 4;
+    for (int h = 0; h < headers; ++h) {
+      uint8_t id = pick({kHdrName, kHdrType, kHdrTime, kHdrTarget, kHdrBody, kHdrEndOfBody, kHdrAppParams,
+                         kHdrLength, kHdrConnectionId, 0x97, 0x05});
+      pkt.push_back(id);
+      if (id >= 0xC0) {
+        for (int i = 0; i < 4; ++i) pkt.push_back(uint8_t(std::rand()));
+      } else if (id >= 0x80) {
+        pkt.push_back(uint8_t(std::rand()));
+      } else {
+        Bytes value;
+        int n = std::rand() % 12;
+        for (int i = 0; i < n; ++i)
+          value.push_back(id == kHdrAppParams && i % 3 == 0 ? pick({'1', '2', '3', '4', '5', '6', '7', '8', '9'})
+                                                           : pick({0, 1, 2, 3, 'a', '/', ':', '"', 'R', 0xFF}));
+        size_t len = value.size() + 3 + (std::rand() % 8 == 0 ? std::rand() % 5 : 0);  // sometimes a lie
+        pkt.push_back(uint8_t(len >> 8));
+        pkt.push_back(uint8_t(len));
+        pkt.insert(pkt.end(), value.begin(), value.end());
+      }
+    }
+    pkt[1] = uint8_t(pkt.size() >> 8);
+    pkt[2] = uint8_t(pkt.size());
+    if (std::rand() % 10 == 0) pkt.resize(std::rand() % (pkt.size() + 1));  // raw noise
+    Feed(pkt);
+    if (std::rand() % 50 == 0) session.OnTimer(SteadyClock::now() + 10s);  // drops half packets
+  }
+  session.OnTimer(SteadyClock::now() + 10s);
+  sent.clear();
+  EXPECT_EQ(kRspOk, Request(ConnectPacket()));
+}
+
 }  // namespace
 }  // namespace sim::obex
