@@ -1,0 +1,32 @@
+// server/ExeModule.h - the server's lock count, its message loop and shutdown on request.
+#pragma once
+#include "ComBase.h"
+
+class ExeModule : public CComModuleBase {
+public:
+  ExeModule();
+  ~ExeModule() override;
+
+  // Stamps the time the idle period runs from, then counts down.
+  LONG Unlock() override;
+
+  // Runs until 5000 ms after the lock count fell to 0, or until a shutdown
+  // request finds no client but the caller.
+  void RunMessageLoop();
+  // Asks the loop to end and waits timeoutMs for it (0 counts as 1). false:
+  // the request was withdrawn and the server goes on.
+  bool WaitForShutdown(DWORD timeoutMs);
+
+  static constexpr DWORD kIdleExitMs = 5000;
+
+private:
+  DWORD NextWait();
+  void Sleep(DWORD wait);
+
+  volatile DWORD m_lastUnlock = 0;
+  HANDLE m_wakeEvent;        // auto-reset; set by WaitForShutdown
+  HANDLE m_loopEndedEvent;   // manual-reset
+  volatile LONG m_shutdownRequested = 0;
+};
+
+extern ExeModule g_exeModule;

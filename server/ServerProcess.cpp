@@ -1,0 +1,167 @@
+// server/ServerProcess.cpp - start-up and shut-down order of VKSServer.
+#include "ServerProcess.h"
+#include "ClassFactory.h"
+#include "ComDispatch.h"
+#include "ErrorInfoChannel.h"
+#include "ExeModule.h"
+#include "Registrar.h"
+#include "ServerParts.h"
+#include "Settings.h"
+#include "VKSGeneral.h"
+#include "VKSModule.h"
+#include <string>
+
+const wchar_t kServerMutexName[] = L"VKSServerGlobalLockMutex";
+
+namespace {
+
+constexpr UINT kAppIdScript = 100;
+const CClassEntry kObjectMap[] = {
+    {&CLSID_VKSModule, VKSModule::Create, kClassSingleton, 101},
+    {&CLSID_VKSGeneral, CVKSGeneral::Create, 0, 110},
+};
+CClassTable g_classes(kObjectMap, ARRAYSIZE(kObjectMap));
+
+const wchar_t kTypeLibKey[] = L"TypeLib\\{865444A3-B9B8-4228-9906-830F34E4F0D0}";
+const IID* const kOurInterfaces[] = {&IID_IVKSVolume, &IID_IVKSGeneral, &IID_IVKSNotifySink};
+
+HRESULT RunScripts(bool registering) {
+  wchar_t path[MAX_PATH];
+  RETURN_IF_FAILED(GetThisModulePath(path, MAX_PATH));
+  CRegistrar registrar;
+  registrar.AddReplacement(L"MODULE", QuoteModulePath(path).c_str());
+  registrar.AddReplacement(L"HKLM_OR_HKCU", L"HKLM");
+  HMODULE module = GetThisModule();
+  HRESULT first = registrar.RunResourceScript(module, kAppIdScript, registering);
+  if (registering && FAILED(first)) return first;
+  for (const CClassEntry& entry : kObjectMap) {
+    HRESULT hr = registrar.RunResourceScript(module, entry.registryScript, registering);
+    if (SUCCEEDED(first) && FAILED(hr)) first = hr;
+    if (registering && FAILED(hr)) return hr;
+  }
+  return first;
+}
+
+// Wine 8: the type-library marshaller looks only under ...\1.0\0\win64, while
+// the library's locale (0x0409) registers it under ...\1.0\409\win64.
+HRESULT AddNeutralTypeLibPath(const wchar_t* path) {
+  std::wstring key = std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64";
+  return HrFromWin32(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, path,
+                                     static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t))));
+}
+
+HRESULT RegisterTypeLibrary() {
+  wchar_t path[MAX_PATH];
+  RETURN_IF_FAILED(GetThisModulePath(path, MAX_PATH));
+  ComPtr<ITypeLib> library;
+  RETURN_IF_FAILED(LoadTypeLibEx(path, REGKIND_NONE, &library));
+  RETURN_IF_FAILED(RegisterTypeLib(library.Get(), path, nullptr));
+  return AddNeutralTypeLibPath(path);
+}
+
+void DeleteKeyIfEmpty(const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  DWORD subKeys = 1, values = 1;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                   nullptr, nullptr);
+  RegCloseKey(key);
+  if (subKeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+}
+
+// Leaves nothing of the library: a missing registration is no error.
+HRESULT UnregisterTypeLibrary() {
+  UnRegisterTypeLib(LIBID_VKSServer, 1, 0, 0x0409, SYS_WIN64);
+  std::wstring version = std::wstring(kTypeLibKey) + L"\\1.0";
+  LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, (version + L"\\0").c_str());
+  HRESULT hr = (error == ERROR_FILE_NOT_FOUND) ? S_OK : HrFromWin32(error);
+  DeleteKeyIfEmpty(version);
+  DeleteKeyIfEmpty(kTypeLibKey);
+  // The marshaller entries of our interfaces are ours alone.
+  for (const IID* iid : kOurInterfaces) {
+    wchar_t text[40];
+    StringFromGUID2(*iid, text, ARRAYSIZE(text));
+    error = RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"Interface\\") + text).c_str());
+    if (SUCCEEDED(hr) && error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) hr = HrFromWin32(error);
+  }
+  return hr;
+}
+
+LONG WINAPI EndSilently(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void Serve() {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kServerMutexName);
+  if (!mutex) return;
+  // An abandoned mutex (a crashed server) is ours all the same.
+  DWORD wait = WaitForSingleObject(mutex, kServerMutexWaitMs);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndSilently);
+    SelectResourceLanguage(FALSE, nullptr);
+    RunServer();
+    CloseAllConnections();
+    FreeResourceModule(FALSE);
+    ReleaseMutex(mutex);
+  }
+  CloseHandle(mutex);
+}
+
+}  // namespace
+
+ServerSwitch ParseServerSwitch(const wchar_t* commandLine) {
+  if (!commandLine) return ServerSwitch::None;
+  for (const wchar_t* p = commandLine; *p; ++p) {
+    if (*p != L'-' && *p != L'/') continue;
+    if (CompareStringOrdinal(p + 1, -1, L"UnregServer", -1, TRUE) == CSTR_EQUAL) return ServerSwitch::UnregServer;
+    if (CompareStringOrdinal(p + 1, -1, L"RegServer", -1, TRUE) == CSTR_EQUAL) return ServerSwitch::RegServer;
+  }
+  return ServerSwitch::None;
+}
+
+HRESULT RegisterServer() {
+  HRESULT hr = RunScripts(true);
+  if (SUCCEEDED(hr)) hr = RegisterTypeLibrary();
+  if (FAILED(hr)) UnregisterServer();
+  return hr;
+}
+
+HRESULT UnregisterServer() {
+  HRESULT hr = RunScripts(false);
+  HRESULT typeLib = UnregisterTypeLibrary();
+  return FAILED(hr) ? hr : typeLib;
+}
+
+HRESULT RunServer() {
+  RETURN_IF_FAILED(StartShellNotify());
+  HRESULT hr = g_classes.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
+  if (SUCCEEDED(hr)) {
+    g_exeModule.RunMessageLoop();
+    g_classes.RevokeClassObjects();
+  }
+  StopShellNotify();
+  return hr;
+}
+
+int ServerMain() {
+  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 0;
+  SetComModule(&g_exeModule);
+  InstallErrorInfoChannel();
+  int exitCode = 0;
+  switch (ParseServerSwitch(GetCommandLineW())) {
+    case ServerSwitch::UnregServer:
+      exitCode = FAILED(UnregisterServer()) ? 1 : 0;
+      break;
+    case ServerSwitch::RegServer:
+      exitCode = FAILED(RegisterServer()) ? 1 : 0;
+      break;
+    case ServerSwitch::None:
+      Serve();
+      break;
+  }
+  g_classes.Term();
+  CoUninitialize();
+  return exitCode;
+}
