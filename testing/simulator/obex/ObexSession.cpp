@@ -24,6 +24,13 @@ struct OpName {
 const OpName kOpNames[] = {{"connect", 0x00}, {"disconnect", 0x01}, {"put", 0x02},
                            {"get", 0x03},     {"setpath", 0x05},    {"abort", 0x7F}};
 
+// Request opcodes OBEX defines or leaves to users; any other byte cannot start
+// a packet ("+++" passed on as data, CR, LF, text).
+bool PlausibleOpcode(uint8_t b) {
+  uint8_t low = b & 0x7F;
+  return low <= 0x07 || (low >= 0x10 && low <= 0x1F) || low == 0x7F;
+}
+
 bool ParseNumber(const std::string& text, int base, long& out) {
   if (text.empty()) return false;
   char* end = nullptr;
@@ -174,6 +181,13 @@ void CObexSession::Frame(SteadyTime now) {
         m_skipAt = true;
         continue;
       }
+    }
+    if (!PlausibleOpcode(m_in[0])) {
+      size_t n = 1;
+      while (n < m_in.size() && !PlausibleOpcode(m_in[n]) && (m_in[n] | 0x20) != 'a') ++n;
+      m_server.Note("junk dropped: " + std::to_string(n) + " bytes " + HexText(m_in.data(), std::min<size_t>(n, 16)));
+      m_in.erase(m_in.begin(), m_in.begin() + long(n));
+      continue;
     }
     if (m_in.size() < 3) return;
     size_t len = (size_t(m_in[1]) << 8) | m_in[2];

@@ -95,7 +95,8 @@ TEST_F(SessionTest, PacketsMayArriveInAnyCut) {
 
 TEST_F(SessionTest, LineNoiseNeverWedgesTheModule) {
   // A line reset sends AT commands in OBEX mode; junk has impossible lengths.
-  const std::vector<Bytes> noise = {Text("AT+CGMM\r"), Text("at&f\r"), {0x10, 0xFF, 0xFF}, {0x02, 0x00, 0x01}};
+  const std::vector<Bytes> noise = {Text("AT+CGMM\r"), Text("at&f\r"), {0x10, 0xFF, 0xFF}, {0x02, 0x00, 0x01},
+                                    Text("+++"), Text("\r\n"), Text("+CME ERROR")};
   for (const Bytes& n : noise) {
     sent.clear();
     Feed(n);
@@ -105,6 +106,7 @@ TEST_F(SessionTest, LineNoiseNeverWedgesTheModule) {
   std::string log = Ctl("obex log");
   EXPECT_NE(std::string::npos, log.find("AT command in OBEX mode ignored: AT+CGMM")) << log;
   EXPECT_NE(std::string::npos, log.find("junk dropped: 3 bytes 10FFFF")) << log;
+  EXPECT_NE(std::string::npos, log.find("junk dropped: 3 bytes 2B2B2B")) << log;
 
   // A half packet goes after some silence.
   Bytes half = ConnectPacket();
