@@ -17,7 +17,7 @@ using test::ScratchDir;
 using test::Text;
 using test::Wide;
 
-class ServerTest : public ::testing::Test {
+class ObexServerTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(kRspOk, client.Connect().code); }
 
@@ -66,7 +66,7 @@ protected:
   Client client{[this](const Bytes& p) { return server.Handle(p.data(), p.size()); }};
 };
 
-TEST_F(ServerTest, ConnectAnswersWithConnectionIdThenWho) {
+TEST_F(ObexServerTest, ConnectAnswersWithConnectionIdThenWho) {
   PacketWriter w(kOpConnect);
   w.Byte(0x10).Byte(0).U16(16390).Sequence(kHdrTarget, kFileTarget, 16);
   Response r = client.Run(w, true);
@@ -83,7 +83,7 @@ TEST_F(ServerTest, ConnectAnswersWithConnectionIdThenWho) {
   EXPECT_EQ(Text("IRMC-SYNC"), r.Find(kHdrWho)->data);
 }
 
-TEST_F(ServerTest, ConnectRefusals) {
+TEST_F(ObexServerTest, ConnectRefusals) {
   EXPECT_EQ(kRspNotFound, client.Connect(reinterpret_cast<const uint8_t*>("OTHER"), 5).code);
   EXPECT_FALSE(server.Connected());
   EXPECT_EQ(kRspServiceUnavailable, client.SetPath(0, "").code) << "no file service before CONNECT";
@@ -99,7 +99,7 @@ TEST_F(ServerTest, ConnectRefusals) {
   EXPECT_EQ(512, client.Connect().maxPacket);
 }
 
-TEST_F(ServerTest, PutAndGetRoundTripOverManyPackets) {
+TEST_F(ObexServerTest, PutAndGetRoundTripOverManyPackets) {
   SmallPackets();
   for (size_t size : {size_t(0), size_t(1), size_t(240), size_t(249), size_t(5000)}) {
     std::string data;
@@ -125,7 +125,7 @@ TEST_F(ServerTest, PutAndGetRoundTripOverManyPackets) {
   EXPECT_EQ(*ParseTimeText("20240102T030405"), st.st_mtime);
 }
 
-TEST_F(ServerTest, ListingCarriesLengthFirstAndMatchesTheFolder) {
+TEST_F(ObexServerTest, ListingCarriesLengthFirstAndMatchesTheFolder) {
   SmallPackets();
   dir.Write("A/docs/report.txt", std::string(1234, 'x'));
   dir.Write("A/b.txt", "12");
@@ -160,7 +160,7 @@ TEST_F(ServerTest, ListingCarriesLengthFirstAndMatchesTheFolder) {
   EXPECT_EQ(xml, sub);
 }
 
-TEST_F(ServerTest, SetPathWalksCreatesAndRefuses) {
+TEST_F(ObexServerTest, SetPathWalksCreatesAndRefuses) {
   dir.Write("A/a/b/f.txt", "x");
   struct Step {
     uint8_t flags;
@@ -190,7 +190,7 @@ TEST_F(ServerTest, SetPathWalksCreatesAndRefuses) {
   EXPECT_TRUE(dir.Exists("A/a/new"));
 }
 
-TEST_F(ServerTest, VolumesAreSelectedByName) {
+TEST_F(ObexServerTest, VolumesAreSelectedByName) {
   store.SetVolumeCount(2);
   dir.Write("B/only-on-b.txt", "b");
   ASSERT_EQ(kRspOk, client.SetPath(0, "B:").code);
@@ -213,7 +213,7 @@ TEST_F(ServerTest, VolumesAreSelectedByName) {
   EXPECT_EQ(kRspOk, client.SetPath(0, "B:").code);
 }
 
-TEST_F(ServerTest, DeleteFilesAndEmptyFoldersOnly) {
+TEST_F(ObexServerTest, DeleteFilesAndEmptyFoldersOnly) {
   dir.Write("A/f.txt", "x");
   dir.Write("A/full/g.txt", "y");
   std::filesystem::create_directories(dir.Path() + "/A/empty");
@@ -234,7 +234,7 @@ TEST_F(ServerTest, DeleteFilesAndEmptyFoldersOnly) {
   EXPECT_EQ(kRspOk, client.Delete("g.txt").code);
 }
 
-TEST_F(ServerTest, CapacityAndAFullVolume) {
+TEST_F(ObexServerTest, CapacityAndAFullVolume) {
   store.SetVolume(0, VolumeConfig{10000, "", false});
   dir.Write("A/seed.bin", std::string(3000, 's'));
   EXPECT_EQ(10000u, Capacity(1));
@@ -260,7 +260,7 @@ TEST_F(ServerTest, CapacityAndAFullVolume) {
   EXPECT_EQ(kRspOk, client.Put("empty.bin", "").code);
 }
 
-TEST_F(ServerTest, LabelTravelsAsANestedName) {
+TEST_F(ObexServerTest, LabelTravelsAsANestedName) {
   PacketWriter set(kOpPut | kFinal);
   set.Sequence(kHdrAppParams, AppParams({{'2', {3}}})).Sequence(kHdrName, Wide("MY CARD"));
   ASSERT_EQ(kRspOk, client.Run(set).code);
@@ -285,7 +285,7 @@ TEST_F(ServerTest, LabelTravelsAsANestedName) {
   EXPECT_EQ(kRspDatabaseLocked, client.Run(set).code);
 }
 
-TEST_F(ServerTest, CopyAndMoveKeepAttributes) {
+TEST_F(ObexServerTest, CopyAndMoveKeepAttributes) {
   store.SetVolumeCount(2);
   dir.Write("A/a/b.txt", "bee");
   dir.Write("A/a/deep/c.txt", "sea");
@@ -316,7 +316,7 @@ TEST_F(ServerTest, CopyAndMoveKeepAttributes) {
   EXPECT_NE(std::string::npos, Listing().find("user-perm=\"RD\" group-perm=\"R\"/>")) << "copied too";
 }
 
-TEST_F(ServerTest, AttributesAndTimes) {
+TEST_F(ObexServerTest, AttributesAndTimes) {
   dir.Write("A/f.txt", "x");
   struct Case {
     const char* text;
@@ -362,7 +362,7 @@ TEST_F(ServerTest, AttributesAndTimes) {
       << "zero times are left as they were";
 }
 
-TEST_F(ServerTest, ResumeAndChecksumReadTheLowByteAgainstWhereTheReadStopped) {
+TEST_F(ObexServerTest, ResumeAndChecksumReadTheLowByteAgainstWhereTheReadStopped) {
   SmallPackets();
   std::string data;
   for (int i = 0; i < 3000; ++i) data += char(i * 7);
@@ -408,7 +408,7 @@ TEST_F(ServerTest, ResumeAndChecksumReadTheLowByteAgainstWhereTheReadStopped) {
   EXPECT_EQ(data.substr(100), rest);
 }
 
-TEST_F(ServerTest, DeviceInfoInTheTelecomFolder) {
+TEST_F(ObexServerTest, DeviceInfoInTheTelecomFolder) {
   client.Enter("telecom");
   std::string info;
   ASSERT_EQ(kRspOk, client.GetFile("devinfo.txt", info).code);
@@ -422,7 +422,7 @@ TEST_F(ServerTest, DeviceInfoInTheTelecomFolder) {
   EXPECT_NE(std::string::npos, info.find("MOD:OTHER 2\r\n"));
 }
 
-TEST_F(ServerTest, FormatAndStandardFolders) {
+TEST_F(ObexServerTest, FormatAndStandardFolders) {
   dir.Write("A/x/y.txt", "y");
   dir.Write("telecom/keep.txt", "k");
   PacketWriter std1(kOpPut | kFinal);
@@ -446,7 +446,7 @@ TEST_F(ServerTest, FormatAndStandardFolders) {
   EXPECT_EQ(kRspDatabaseLocked, client.Put("n.txt", "n").code);
 }
 
-TEST_F(ServerTest, BadRequestsGetAnswersAndAreLogged) {
+TEST_F(ObexServerTest, BadRequestsGetAnswersAndAreLogged) {
   struct Case {
     Bytes packet;
     uint8_t code;
@@ -474,7 +474,7 @@ TEST_F(ServerTest, BadRequestsGetAnswersAndAreLogged) {
   EXPECT_EQ(kRspBadRequest, client.Run(big).code) << "longer than the module announced";
 }
 
-TEST_F(ServerTest, LogShowsHeadersAndAppParams) {
+TEST_F(ObexServerTest, LogShowsHeadersAndAppParams) {
   server.ClearLog();
   ASSERT_EQ(kRspOk, client.Put("a b.txt", "12", "20240102T030405").code);
   PacketWriter w(kOpPut | kFinal);

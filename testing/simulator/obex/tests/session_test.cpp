@@ -26,9 +26,9 @@ Bytes ListingPacket() {
   return w.Finish();
 }
 
-class SessionTest : public ::testing::Test {
+class ObexSessionTest : public ::testing::Test {
 protected:
-  SessionTest() {
+  ObexSessionTest() {
     LineHooks hooks;
     hooks.dropLine = [this] { ++drops; };
     hooks.reboot = [this](int ms) { reboots.push_back(ms); };
@@ -77,7 +77,7 @@ protected:
   int lineBaud = 0;
 };
 
-TEST_F(SessionTest, PacketsMayArriveInAnyCut) {
+TEST_F(ObexSessionTest, PacketsMayArriveInAnyCut) {
   Bytes two = ConnectPacket();
   Bytes listing = ListingPacket();
   two.insert(two.end(), listing.begin(), listing.end());
@@ -93,7 +93,7 @@ TEST_F(SessionTest, PacketsMayArriveInAnyCut) {
   }
 }
 
-TEST_F(SessionTest, LineNoiseNeverWedgesTheModule) {
+TEST_F(ObexSessionTest, LineNoiseNeverWedgesTheModule) {
   // A line reset sends AT commands in OBEX mode; junk has impossible lengths.
   const std::vector<Bytes> noise = {Text("AT+CGMM\r"), Text("at&f\r"), {0x10, 0xFF, 0xFF}, {0x02, 0x00, 0x01},
                                     Text("+++"), Text("\r\n"), Text("+CME ERROR")};
@@ -118,7 +118,7 @@ TEST_F(SessionTest, LineNoiseNeverWedgesTheModule) {
   EXPECT_EQ(kRspOk, Request(ConnectPacket()));
 }
 
-TEST_F(SessionTest, InjectedErrorAnswersTheNthMatchingRequest) {
+TEST_F(ObexSessionTest, InjectedErrorAnswersTheNthMatchingRequest) {
   EXPECT_EQ("OK error C4 at 2 get", Ctl("obex fault error C4 at 2 get"));
   EXPECT_EQ(kRspOk, Request(ConnectPacket()));
   EXPECT_EQ(kRspOk, Request(ListingPacket()));
@@ -136,7 +136,7 @@ TEST_F(SessionTest, InjectedErrorAnswersTheNthMatchingRequest) {
   EXPECT_EQ(kRspOk, Request(ConnectPacket()));
 }
 
-TEST_F(SessionTest, DropsCutTheLineUntilReset) {
+TEST_F(ObexSessionTest, DropsCutTheLineUntilReset) {
   Ctl("obex fault drop tx 5");
   Feed(ConnectPacket());
   EXPECT_EQ(5u, sent.size()) << "the answer stops after 5 bytes";
@@ -170,7 +170,7 @@ TEST_F(SessionTest, DropsCutTheLineUntilReset) {
   EXPECT_EQ(kRspServiceUnavailable, Request(ListingPacket())) << "a reboot ends the OBEX connection";
 }
 
-TEST_F(SessionTest, CorruptionFlipsOneByte) {
+TEST_F(ObexSessionTest, CorruptionFlipsOneByte) {
   Ctl("obex fault corrupt tx 1 0F");
   Feed(ConnectPacket());
   ASSERT_FALSE(sent.empty());
@@ -181,7 +181,7 @@ TEST_F(SessionTest, CorruptionFlipsOneByte) {
   EXPECT_EQ(kRspNotFound, Request(ConnectPacket()));
 }
 
-TEST_F(SessionTest, StallDelaysTheAnswer) {
+TEST_F(ObexSessionTest, StallDelaysTheAnswer) {
   Ctl("obex fault stall 300");
   SteadyTime t0 = SteadyClock::now();
   Feed(ConnectPacket());
@@ -193,7 +193,7 @@ TEST_F(SessionTest, StallDelaysTheAnswer) {
   EXPECT_EQ(1u, Answers().size());
 }
 
-TEST_F(SessionTest, PacingHoldsBothDirectionsToTheBaudRate) {
+TEST_F(ObexSessionTest, PacingHoldsBothDirectionsToTheBaudRate) {
   lineBaud = 9600;  // 0.96 bytes a millisecond
   Ctl("obex pace on");
   Ctl("obex pace delay 50");
@@ -219,7 +219,7 @@ TEST_F(SessionTest, PacingHoldsBothDirectionsToTheBaudRate) {
   EXPECT_NE(std::string::npos, Ctl("obex status").find("pace=on baud=9600 delay=50"));
 }
 
-TEST_F(SessionTest, ControlVocabulary) {
+TEST_F(ObexSessionTest, ControlVocabulary) {
   struct Case {
     const char* line;
     const char* reply;  // expected start of the reply
@@ -269,7 +269,7 @@ TEST_F(SessionTest, ControlVocabulary) {
   EXPECT_FALSE(session.Control({"set", "echo", "on"}, reply)) << "not the session's";
 }
 
-TEST_F(SessionTest, LogOverTheControlChannel) {
+TEST_F(ObexSessionTest, LogOverTheControlChannel) {
   Ctl("obex clearlog");
   Request(ConnectPacket());
   PacketWriter sp(kOpSetPath);
@@ -284,7 +284,7 @@ TEST_F(SessionTest, LogOverTheControlChannel) {
 // Random requests of valid framing and random bytes: every one answered or
 // dropped, the module alive afterwards. Opcodes and header ids are drawn from
 // the ones the service knows so that the parsers get deep.
-TEST_F(SessionTest, RandomInputNeverBreaksTheModule) {
+TEST_F(ObexSessionTest, RandomInputNeverBreaksTheModule) {
   std::srand(4711);
   auto pick = [](std::initializer_list<uint8_t> from) { return *(from.begin() + std::rand() % from.size()); };
   dir.Write("A/f.txt", "some content");
