@@ -11,6 +11,8 @@ namespace sim::obex {
 const uint8_t kFileTarget[16] = {0x6B, 0x01, 0xCB, 0x31, 0x41, 0x06, 0x11, 0xD4,
                                  0x9A, 0x77, 0x00, 0x50, 0xDA, 0x3F, 0x47, 0x1F};
 const char kSyncTarget[9] = {'I', 'R', 'M', 'C', '-', 'S', 'Y', 'N', 'C'};
+const uint8_t kFolderBrowsingTarget[16] = {0xF9, 0xEC, 0x7B, 0xC4, 0x95, 0x3C, 0x11, 0xD2,
+                                           0x98, 0x4E, 0x52, 0x54, 0x00, 0xDC, 0x9E, 0x09};
 
 namespace {
 
@@ -261,9 +263,10 @@ Bytes ObexServer::Connect(const Request& req) {
   if (req.maxPacket < 255) return ConnectReply(kRspBadRequest, {});
   Bytes who;
   if (const Header* t = req.Find(kHdrTarget)) {
-    bool file = t->data.size() == sizeof kFileTarget && memcmp(t->data.data(), kFileTarget, sizeof kFileTarget) == 0;
-    bool sync = t->data.size() == sizeof kSyncTarget && memcmp(t->data.data(), kSyncTarget, sizeof kSyncTarget) == 0;
-    if (!file && !sync) return ConnectReply(kRspNotFound, {});
+    auto is = [t](const void* target, size_t n) { return t->data.size() == n && memcmp(t->data.data(), target, n) == 0; };
+    if (!is(kFileTarget, sizeof kFileTarget) && !is(kSyncTarget, sizeof kSyncTarget) &&
+        !is(kFolderBrowsingTarget, sizeof kFolderBrowsingTarget))
+      return ConnectReply(kRspNotFound, {});
     who = t->data;
   }
   m_connected = true;

@@ -16,6 +16,7 @@ namespace sim::obex {
 
 extern const uint8_t kFileTarget[16];
 extern const char kSyncTarget[9];  // "IRMC-SYNC", no NUL
+extern const uint8_t kFolderBrowsingTarget[16];  // OBEX's standard one, for other clients
 constexpr uint16_t kDefaultMaxPacket = 16390;
 constexpr const char* kListingType = "x-obex/folder-listing";
 

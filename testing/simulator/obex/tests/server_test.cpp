@@ -81,6 +81,9 @@ TEST_F(ObexServerTest, ConnectAnswersWithConnectionIdThenWho) {
   r = client.Connect(reinterpret_cast<const uint8_t*>(kSyncTarget), 9);
   ASSERT_EQ(kRspOk, r.code);
   EXPECT_EQ(Text("IRMC-SYNC"), r.Find(kHdrWho)->data);
+  r = client.Connect(kFolderBrowsingTarget, 16);
+  ASSERT_EQ(kRspOk, r.code);
+  EXPECT_EQ(Bytes(kFolderBrowsingTarget, kFolderBrowsingTarget + 16), r.Find(kHdrWho)->data);
 }
 
 TEST_F(ObexServerTest, ConnectRefusals) {
