@@ -365,28 +365,28 @@ HRESULT ObexConnection::RemoveDir(int id, const wchar_t* path) {
   return hr;
 }
 
+void ObexConnection::AfterMove(HRESULT result, const CBstr& newPath, const CBstr& existingPath,
+                               bool isFolder) {
+  AfterCopy(result, newPath, existingPath, isFolder);
+  // Listings below a moved folder are all stale now.
+  if (isFolder) DropPrefix(existingPath);
+  if (FAILED(result))
+    DropFolder(GetParentPath(existingPath));
+  else
+    RemoveEntry(existingPath);
+}
+
 HRESULT ObexConnection::Move(int id, const wchar_t* newPath, const wchar_t* existingPath) {
   if (!IsConnected()) return NotConnectedResult();
   const HRESULT hr = Filter(id, m_inner->Move(id, newPath, existingPath));
-  const CBstr existing(existingPath);
-  AfterCopy(hr, CBstr(newPath), existing, false);
-  if (FAILED(hr))
-    DropFolder(GetParentPath(existing));
-  else
-    RemoveEntry(existing);
+  AfterMove(hr, CBstr(newPath), CBstr(existingPath), false);
   return hr;
 }
 
 HRESULT ObexConnection::MoveDir(int id, const wchar_t* newPath, const wchar_t* existingPath) {
   if (!IsConnected()) return NotConnectedResult();
   const HRESULT hr = Filter(id, m_inner->MoveDir(id, newPath, existingPath));
-  const CBstr existing(existingPath);
-  AfterCopy(hr, CBstr(newPath), existing, true);
-  DropPrefix(existing);
-  if (FAILED(hr))
-    DropFolder(GetParentPath(existing));
-  else
-    RemoveEntry(existing);
+  AfterMove(hr, CBstr(newPath), CBstr(existingPath), true);
   return hr;
 }
 

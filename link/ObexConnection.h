@@ -89,6 +89,7 @@ private:
   template <class Patch>
   void PatchEntry(HRESULT result, const CBstr& path, Patch patch);
   void AfterCopy(HRESULT result, const CBstr& newPath, const CBstr& existingPath, bool isFolder);
+  void AfterMove(HRESULT result, const CBstr& newPath, const CBstr& existingPath, bool isFolder);
 
   std::vector<int> m_connectionIds;
   Ring<CacheEntry> m_cache;

@@ -200,9 +200,12 @@ private:
     return p;
   }
   HRESULT Call(const std::wstring& op, const std::wstring& path) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_log.push_back(op + L" " + path);  // in the order the calls began
+    }
     if (onCall) onCall(op, path);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_log.push_back(op + L" " + path);
     auto it = fail.find(op);
     if (it == fail.end()) return S_OK;
     const HRESULT hr = it->second;
