@@ -9,6 +9,7 @@ namespace {
 // {5B8A3C1E-7D2F-4E61-9A0B-3C4D5E6F7A81}
 const GUID kErrorInfoExtension = {0x5b8a3c1e, 0x7d2f, 0x4e61, {0x9a, 0x0b, 0x3c, 0x4d, 0x5e, 0x6f, 0x7a, 0x81}};
 const DWORD kWireMagic = 0x31494556;   // "VEI1"
+const DWORD kCallMarker = 0x31434556;  // "VEC1", a client's call
 
 // Layout: magic, GUID, help context, then source, description and help file,
 // each as a character count and the UTF-16 characters.
@@ -75,8 +76,19 @@ class CErrorInfoHook final : public IChannelHook, public CComObjectBase {
 public:
   CErrorInfoHook() : CComObjectBase(Lifetime::Uncounted) {}
 
-  STDMETHODIMP_(void) ClientGetSize(REFGUID, REFIID, ULONG* size) override { *size = 0; }
-  STDMETHODIMP_(void) ClientFillBuffer(REFGUID, REFIID, ULONG* size, void*) override { *size = 0; }
+  // Every call carries a marker: the server hook only hears of calls that
+  // bring data for it, and it must hear of each one (see ServerNotify).
+  STDMETHODIMP_(void) ClientGetSize(REFGUID ext, REFIID, ULONG* size) override {
+    *size = IsEqualGUID(ext, kErrorInfoExtension) ? sizeof(kCallMarker) : 0;
+  }
+  STDMETHODIMP_(void) ClientFillBuffer(REFGUID ext, REFIID, ULONG* size, void* data) override {
+    if (!IsEqualGUID(ext, kErrorInfoExtension) || *size < sizeof(kCallMarker)) {
+      *size = 0;
+      return;
+    }
+    memcpy(data, &kCallMarker, sizeof(kCallMarker));
+    *size = sizeof(kCallMarker);
+  }
 
   STDMETHODIMP_(void) ClientNotify(REFGUID ext, REFIID, ULONG size, void* data, DWORD dataRep,
                                    HRESULT) override {
@@ -98,8 +110,8 @@ public:
 
   // A call starts with no error information, so a reply never carries an
   // earlier call's leftovers (nothing on Wine clears it between calls).
-  STDMETHODIMP_(void) ServerNotify(REFGUID ext, REFIID, ULONG, void*, DWORD) override {
-    if (!IsEqualGUID(ext, kErrorInfoExtension)) return;
+  STDMETHODIMP_(void) ServerNotify(REFGUID ext, REFIID, ULONG size, void* data, DWORD) override {
+    if (!IsEqualGUID(ext, kErrorInfoExtension) || size < sizeof(kCallMarker) || !data) return;
     SetErrorInfo(0, nullptr);
   }
 

@@ -59,30 +59,21 @@ HRESULT RegisterTypeLibrary() {
   return AddNeutralTypeLibPath(path);
 }
 
-void DeleteKeyIfEmpty(const std::wstring& path) {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  DWORD subKeys = 1, values = 1;
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                   nullptr, nullptr);
-  RegCloseKey(key);
-  if (subKeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+HRESULT DeleteOwnTree(const std::wstring& path) {
+  LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? S_OK : HrFromWin32(error);
 }
 
-// Leaves nothing of the library: a missing registration is no error.
+// Leaves nothing of the library: a missing registration is no error. The
+// library's key and our interfaces' keys hold nothing of anyone else.
 HRESULT UnregisterTypeLibrary() {
   UnRegisterTypeLib(LIBID_VKSServer, 1, 0, 0x0409, SYS_WIN64);
-  std::wstring version = std::wstring(kTypeLibKey) + L"\\1.0";
-  LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, (version + L"\\0").c_str());
-  HRESULT hr = (error == ERROR_FILE_NOT_FOUND) ? S_OK : HrFromWin32(error);
-  DeleteKeyIfEmpty(version);
-  DeleteKeyIfEmpty(kTypeLibKey);
-  // The marshaller entries of our interfaces are ours alone.
+  HRESULT hr = DeleteOwnTree(kTypeLibKey);
   for (const IID* iid : kOurInterfaces) {
     wchar_t text[40];
     StringFromGUID2(*iid, text, ARRAYSIZE(text));
-    error = RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"Interface\\") + text).c_str());
-    if (SUCCEEDED(hr) && error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) hr = HrFromWin32(error);
+    HRESULT one = DeleteOwnTree(std::wstring(L"Interface\\") + text);
+    if (SUCCEEDED(hr)) hr = one;
   }
   return hr;
 }
