@@ -1,0 +1,45 @@
+// tools/common/ModuleDir.cpp - the folder test of the copy and listing tools.
+#include "ModuleDir.h"
+#include "ConsoleText.h"
+#include "EntryList.h"
+#include "ErrorText.h"
+#include "SuiteString.h"
+#include <cwchar>
+
+bool IsModuleDir(IVKSVolume* volume, const wchar_t* path, const char* fallback) {
+  if (!volume || !path || !*path) return false;
+  const size_t pathLength = wcslen(path);
+  if (path[pathLength - 1] == L'\\') return true;
+  CBstr serverPath(path);
+  VARIANT result;
+  VariantInit(&result);
+  ClearErrorInfo();
+  HRESULT hr = volume->GetEntries(serverPath.GetBstr(), VARIANT_TRUE, &result);
+  if (FAILED(hr)) {
+    if (fallback) CheckResult(hr, fallback);
+    else ClearErrorInfo();
+    VariantClear(&result);
+    return false;
+  }
+  if (V_VT(&result) != (VT_ARRAY | VT_VARIANT)) {
+    VariantClear(&result);
+    return false;
+  }
+  CEntryList entries;
+  hr = entries.Attach(&result);
+  if (FAILED(hr)) {
+    if (fallback) CheckResult(hr, fallback);
+    return false;
+  }
+  if (entries.GetCount() != 1 || !entries.IsDirectory(0) || !entries.IsInt(0, geSize) ||
+      entries.GetInt(0, geSize) != 0)
+    return false;
+  const wchar_t* name = entries.GetName(0);
+  if (!name) return false;
+  const size_t nameLength = wcslen(name);
+  // The name must be the whole last component: "\A:\*java" listing a folder
+  // "java" is a pattern, not that folder.
+  if (!nameLength || nameLength >= pathLength || path[pathLength - nameLength - 1] != L'\\') return false;
+  return CompareCountedText(name, static_cast<int>(nameLength), path + pathLength - nameLength,
+                            static_cast<int>(nameLength), FALSE) == 0;
+}
