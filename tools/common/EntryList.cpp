@@ -1,5 +1,8 @@
 // tools/common/EntryList.cpp - the GetEntries array reader.
 #include "EntryList.h"
+#include "ConsoleText.h"
+#include "ErrorText.h"
+#include "SuiteString.h"
 #include <cmath>
 
 namespace {
@@ -106,4 +109,23 @@ LONGLONG CEntryList::SumFileSizes(LONG* fileCount) const {
   }
   if (fileCount) *fileCount = files;
   return total;
+}
+
+HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list) {
+  if (!list) return E_POINTER;
+  list->Clear();
+  if (!volume) return E_POINTER;
+  CBstr serverPath(path);
+  VARIANT result;
+  VariantInit(&result);
+  ClearErrorInfo();
+  HRESULT hr = volume->GetEntries(serverPath.GetBstr(), directoriesOnly ? VARIANT_TRUE : VARIANT_FALSE, &result);
+  if (SUCCEEDED(hr)) hr = list->Attach(&result);
+  VariantClear(&result);
+  return hr;
+}
+
+bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                 const char* fallback) {
+  return CheckResult(ReadEntries(volume, path, directoriesOnly, list), fallback);
 }

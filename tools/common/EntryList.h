@@ -42,3 +42,12 @@ private:
   const VARIANT* m_cells = nullptr;
   LONG m_count = 0;
 };
+
+// Lists path (limittodirectories when directoriesOnly) into list, with the
+// thread's error object cleared first so that a failure is described only by
+// what this call left. The call's failure, DISP_E_TYPEMISMATCH when the result
+// is no array of variants, or the failure of CEntryList::Attach.
+HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list);
+// ReadEntries with any failure reported through CheckResult(fallback).
+bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                 const char* fallback);

@@ -10,27 +10,14 @@ bool IsModuleDir(IVKSVolume* volume, const wchar_t* path, const char* fallback) 
   if (!volume || !path || !*path) return false;
   const size_t pathLength = wcslen(path);
   if (path[pathLength - 1] == L'\\') return true;
-  CBstr serverPath(path);
-  VARIANT result;
-  VariantInit(&result);
-  ClearErrorInfo();
-  HRESULT hr = volume->GetEntries(serverPath.GetBstr(), VARIANT_TRUE, &result);
-  if (FAILED(hr)) {
-    if (fallback) CheckResult(hr, fallback);
-    else ClearErrorInfo();
-    VariantClear(&result);
-    return false;
-  }
-  if (V_VT(&result) != (VT_ARRAY | VT_VARIANT)) {
-    VariantClear(&result);
-    return false;
-  }
   CEntryList entries;
-  hr = entries.Attach(&result);
-  if (FAILED(hr)) {
-    if (fallback) CheckResult(hr, fallback);
+  HRESULT hr = ReadEntries(volume, path, true, &entries);
+  // A result that is no array of variants is no folder, and no failure.
+  if (hr == DISP_E_TYPEMISMATCH || (FAILED(hr) && !fallback)) {
+    ClearErrorInfo();
     return false;
   }
+  if (!CheckResult(hr, fallback)) return false;
   if (entries.GetCount() != 1 || !entries.IsDirectory(0) || !entries.IsInt(0, geSize) ||
       entries.GetInt(0, geSize) != 0)
     return false;
