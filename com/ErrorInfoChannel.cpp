@@ -4,10 +4,10 @@
 #include <oleauto.h>
 #include <vector>
 
-namespace {
-
 // {5B8A3C1E-7D2F-4E61-9A0B-3C4D5E6F7A81}
-const GUID kErrorInfoExtension = {0x5b8a3c1e, 0x7d2f, 0x4e61, {0x9a, 0x0b, 0x3c, 0x4d, 0x5e, 0x6f, 0x7a, 0x81}};
+extern const GUID kErrorInfoExtension = {0x5b8a3c1e, 0x7d2f, 0x4e61, {0x9a, 0x0b, 0x3c, 0x4d, 0x5e, 0x6f, 0x7a, 0x81}};
+
+namespace {
 const DWORD kWireMagic = 0x31494556;   // "VEI1"
 const DWORD kCallMarker = 0x31434556;  // "VEC1", a client's call
 
@@ -193,16 +193,18 @@ HRESULT DeserializeErrorInfo(const BYTE* buffer, ULONG size, IErrorInfo** info) 
   return create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info));
 }
 
+HRESULT CreateErrorInfoChannelHook(IChannelHook** hook) {
+  if (!hook) return E_POINTER;
+  *hook = new (std::nothrow) CErrorInfoHook();
+  return *hook ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT InstallErrorInfoChannel() {
   static volatile LONG s_installed = 0;
   if (InterlockedCompareExchange(&s_installed, 1, 0) != 0) return S_OK;
-  CErrorInfoHook* hook = new (std::nothrow) CErrorInfoHook();
-  if (!hook) {
-    s_installed = 0;
-    return E_OUTOFMEMORY;
-  }
-  HRESULT hr = CoRegisterChannelHook(kErrorInfoExtension, hook);
-  hook->Release();   // COM keeps its own reference
+  ComPtr<IChannelHook> hook;
+  HRESULT hr = CreateErrorInfoChannelHook(&hook);
+  if (SUCCEEDED(hr)) hr = CoRegisterChannelHook(kErrorInfoExtension, hook.Get());   // COM keeps its own reference
   if (FAILED(hr)) s_installed = 0;
   return hr;
 }

@@ -9,6 +9,11 @@
 // client side it sets that information unless the platform already did.
 HRESULT InstallErrorInfoChannel();
 
+// The hook itself, for tests that drive both of its sides by hand.
+struct IChannelHook;
+HRESULT CreateErrorInfoChannelHook(IChannelHook** hook);
+extern const GUID kErrorInfoExtension;
+
 // Wire form of the carried information, kept apart so it can be tested.
 struct IErrorInfo;
 HRESULT SerializeErrorInfo(IErrorInfo* info, BYTE* buffer, ULONG* size);   // null buffer: size only
