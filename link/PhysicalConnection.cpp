@@ -284,6 +284,11 @@ HRESULT CPhysicalConnection::OpenPort() {
   return S_OK;
 }
 
+bool CPhysicalConnection::IsPortOpen() {
+  CLockScope lock(m_lock);
+  return m_port != INVALID_HANDLE_VALUE;
+}
+
 HRESULT CPhysicalConnection::ClosePort() {
   CLockScope lock(m_lock);
   if (m_port != INVALID_HANDLE_VALUE) {

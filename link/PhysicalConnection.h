@@ -48,6 +48,7 @@ public:
   void Close();
 
   bool HasWorker() const { return m_thread != nullptr; }
+  bool IsPortOpen();
   DWORD GetLastOpenError() const { return m_lastOpenError; }
   const char* GetPortName() const { return m_portName; }
   std::string GetModelText();

@@ -263,6 +263,7 @@ public:
     if (m_size && data.size() + n > m_size) return E_UNEXPECTED;
     data.insert(data.end(), p, p + n);
     ++appends;
+    if (onAppend) onAppend(data.size());
     return S_OK;
   }
   void SetError(HRESULT failure) override {
@@ -285,6 +286,7 @@ public:
   }
 
   std::vector<BYTE> data;
+  std::function<void(size_t received)> onAppend;  // on the worker, under the transfer lock
   std::wstring name;
   HRESULT error = S_OK;
   bool haveInfo = false;
