@@ -186,4 +186,35 @@ TEST_P(ErrorTextTest, FailingCallCarriesCodeSourceGuidAndText) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, ErrorTextTest, ::testing::Values(1031u, 1033u, 2057u));
 
+// Console tools may call from the multithreaded apartment.
+DWORD WINAPI FailingCallFromMta(void* description) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    ComPtr<IVKSVolume> volume;
+    if (SUCCEEDED(CoCreateInstance(CLSID_VKSModule, nullptr, CLSCTX_LOCAL_SERVER, IID_IVKSVolume,
+                                   reinterpret_cast<void**>(&volume)))) {
+      VARIANT entries;
+      VariantInit(&entries);
+      BSTR path = SysAllocString(L"A:\\*");
+      ComPtr<IErrorInfo> info;
+      if (volume->GetEntries(path, VARIANT_FALSE, &entries) == E_CONNECTION_LOST && GetErrorInfo(0, &info) == S_OK)
+        info->GetDescription(static_cast<BSTR*>(description));
+      SysFreeString(path);
+    }
+  }
+  CoUninitialize();
+  return 0;
+}
+
+TEST_F(ActivationTest, MultithreadedClientGetsTheTextToo) {
+  BSTR description = nullptr;
+  HANDLE thread = CreateThread(nullptr, 0, FailingCallFromMta, &description, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  WaitForSingleObject(thread, 30000);
+  CloseHandle(thread);
+  EXPECT_NE(0u, SysStringLen(description));
+  SysFreeString(description);
+  ShutdownServer();
+}
+
 }  // namespace
