@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -177,7 +178,10 @@ public:
     }
     return hr;
   }
-  HRESULT AttachTransport(ITransportLayer*) override { return Call(L"Attach", L""); }
+  HRESULT AttachTransport(ITransportLayer* transport) override {
+    attached = transport;
+    return Call(L"Attach", L"");
+  }
   HRESULT GetModel(char* model, int capacity) override {
     strncpy_s(model, static_cast<size_t>(capacity), "FAKE-1", _TRUNCATE);
     return Call(L"GetModel", L"");
@@ -191,6 +195,7 @@ public:
   LONG freeBytes = 1 << 19;
   WORD crcSpoil = 0;  // non-zero: the module's checksum disagrees
   int idOffset = 0;   // non-zero: Connect hands out ids other than kind + 1
+  std::atomic<ITransportLayer*> attached{nullptr};  // what the packet layer would point at
 
 private:
   static std::wstring Text(const CBstr& s) { return s.GetBstr() ? s.GetBstr() : L""; }
@@ -218,6 +223,11 @@ private:
 
 class Transport final : public ITransportLayer {
 public:
+  Transport() { Live(this, true); }
+  ~Transport() override { Live(this, false); }
+  // Whether t is a transport that still exists.
+  static bool IsLive(ITransportLayer* t) { return Live(t, false, true); }
+
   HRESULT Connect(const wchar_t*, int) override { return S_OK; }
   HRESULT Disconnect() override { return S_OK; }
   HRESULT LeaveObexMode() override { return S_OK; }
@@ -226,6 +236,18 @@ public:
   HRESULT GetVolumeCount(WORD* count) override {
     *count = 2;
     return S_OK;
+  }
+
+private:
+  static bool Live(ITransportLayer* t, bool add, bool query = false) {
+    static std::mutex mutex;
+    static std::vector<ITransportLayer*> live;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = std::find(live.begin(), live.end(), t);
+    if (query) return it != live.end();
+    if (add) live.push_back(t);
+    else if (it != live.end()) live.erase(it);
+    return true;
   }
 };
 

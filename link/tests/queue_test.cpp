@@ -321,6 +321,24 @@ TEST_F(QueueTest, FailedConnectFailsTheRequestAndTheNextOneConnects) {
   EXPECT_EQ(1, module->connects.load());
 }
 
+TEST_F(QueueTest, PacketLayerNeverPointsAtADestroyedTransport) {
+  struct Case {
+    const wchar_t* failing;
+    HRESULT failure;
+  } cases[] = {{L"GetModel", E_FAIL},  // read once, at the first connect
+               {L"Connect", E_NO_COMMUNICATION},
+               {L"OpenLink", E_FAIL}};
+  for (const auto& c : cases) {
+    module->fail[c.failing] = c.failure;
+    EXPECT_EQ(c.failure, Run(kRequestSetTime, L"\\a")) << c.failing;
+    EXPECT_TRUE(fake::Transport::IsLive(module->attached)) << c.failing;
+    EXPECT_EQ(S_OK, Run(kRequestSetTime, L"\\b")) << c.failing;  // a new link over a new transport
+    EXPECT_TRUE(fake::Transport::IsLive(module->attached)) << c.failing;
+    ASSERT_EQ(S_OK, conn->Disconnect(conn->GetObex()->GetConnectionId(), true));
+    EXPECT_TRUE(fake::Transport::IsLive(module->attached)) << c.failing;
+  }
+}
+
 TEST_F(QueueTest, LineDropFailsTheRequestAndTheNextOneReconnects) {
   module->fail[L"SetTime"] = E_CONNECTION_LOST;
   EXPECT_EQ(E_CONNECTION_LOST, Run(kRequestSetTime, L"\\a"));
