@@ -420,6 +420,21 @@ TEST_F(QueueTest, ConnectionThatFailedToOpenIsNotHandedOut) {
   SysFreeString(com9);
 }
 
+TEST_F(QueueTest, PortThatDoesNotExistGivesPortOpenFailed) {
+  CloseAllConnections();
+  const LinkFactories withPort = {CreateFakeObex, CreateFakeTransport, true};
+  SetLinkFactories(&withPort);
+  module = new fake::Module;
+  g_next = module;
+  BSTR name = SysAllocString(L"COM199");
+  ASSERT_EQ(S_OK, GetConnection(&conn, kTransportSerial, name, -1));
+  SysFreeString(name);
+  EXPECT_EQ(E_PORT_OPEN_FAILED, Run(kRequestSetTime, L"\\a"));
+  EXPECT_NE(0u, conn->GetLastOpenError());
+  EXPECT_FALSE(conn->IsPortOpen());
+  EXPECT_EQ(0, module->Count(L"OpenLink"));
+}
+
 // ---- handlers ----
 
 class Recorder final : public IRequestNotifier {
