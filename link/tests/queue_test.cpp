@@ -681,6 +681,16 @@ TEST_F(QueueTest, ConcurrentClientsAndDownloadsStayConsistent) {
   module->blockSize = 500;
   module->AddFolder(L"A:\\d", {{L"f", kSize, 0}});
   module->AddFile(L"A:\\d\\f", fake::Pattern(kSize));
+  // Another thread looks at the link and drops the cache meanwhile, as the
+  // access layer does.
+  std::atomic<bool> stop{false};
+  std::thread watcher([this, &stop] {
+    while (!stop) {
+      conn->IsConnected();
+      conn->GetObex()->InvalidateCache();
+      Sleep(0);
+    }
+  });
   for (int round = 0; round < 300; ++round) {
     fake::Buffer kept, dropped;
     Download(L"A:\\d\\f", kept);
@@ -708,6 +718,8 @@ TEST_F(QueueTest, ConcurrentClientsAndDownloadsStayConsistent) {
     }
     module->ClearLog();
   }
+  stop = true;
+  watcher.join();
 }
 
 }  // namespace
