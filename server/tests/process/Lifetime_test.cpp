@@ -72,6 +72,23 @@ TEST_F(LifetimeTest, SecondInstanceWaitsForTheFirst) {
   CloseHandle(second);
 }
 
+TEST_F(LifetimeTest, InstanceThatNeverGetsTheMutexGivesUpAfterThirtySeconds) {
+  HANDLE held = CreateMutexW(nullptr, TRUE, kServerMutexName);   // a serving instance, as far as it can tell
+  ASSERT_NE(nullptr, held);
+  HANDLE server = StartServerExe();
+  ASSERT_NE(nullptr, server);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(server, 25000));
+  ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(server, 20000));
+  EXPECT_GE(GetTickCount() - start, 29000u);
+  DWORD code = 1;
+  GetExitCodeProcess(server, &code);
+  EXPECT_EQ(0u, code);
+  CloseHandle(server);
+  ReleaseMutex(held);
+  CloseHandle(held);
+}
+
 DWORD WINAPI AbandonMutex(void* handle) {
   // Ends without releasing: the mutex is abandoned, as by a crashed server.
   *static_cast<HANDLE*>(handle) = CreateMutexW(nullptr, TRUE, kServerMutexName);
