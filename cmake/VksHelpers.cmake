@@ -17,10 +17,15 @@ function(vks_add_gtest name)
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
+  # An empty ENVIRONMENT value would shift the property list and drop the rest.
+  set(props TIMEOUT 300 ${A_PROPERTIES})
+  if(A_ENV)
+    list(APPEND props ENVIRONMENT "${A_ENV}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${A_ENV}" TIMEOUT 300 ${A_PROPERTIES})
+    PROPERTIES ${props})
 endfunction()
 
 # vks_add_idl(target file.idl): header, interface ids and type library in the
