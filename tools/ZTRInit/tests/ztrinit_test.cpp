@@ -1,0 +1,361 @@
+// ZTRInit.exe run as a child process against the module simulator: its lines,
+// exit codes and what the simulated volumes hold afterwards.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "SimControl.h"
+
+namespace {
+
+using vkstest::CSimControl;
+
+const char kSuccessLine[] = "\nSuccess initializing module file system\n\n";
+const char kFailureLine[] = "\nFailure initializing module file system\n\n";
+
+// The build passes the host path; Wine sees the host's root as Z:.
+std::wstring ToolPath() {
+  std::wstring path;
+  for (const char* p = ZTRINIT_EXE; *p; ++p) path += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
+  return path[0] == L'\\' ? L"Z:" + path : path;
+}
+
+struct ToolRun {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string output;
+};
+
+std::wstring Quote(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (wchar_t c : argument) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
+
+ToolRun RunTool(const std::vector<std::wstring>& args) {
+  ToolRun run;
+  std::wstring line = Quote(ToolPath());
+  for (const std::wstring& a : args) line += L" " + Quote(a);
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::vector<wchar_t> command(line.begin(), line.end());
+  command.push_back(0);
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    ADD_FAILURE() << "cannot start " << ZTRINIT_EXE << ": " << GetLastError();
+    return run;
+  }
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got) run.output.append(block, got);
+  CloseHandle(readEnd);
+  // Text-mode standard output ends lines with CR LF; the texts are compared with LF.
+  for (size_t at; (at = run.output.find("\r\n")) != std::string::npos;) run.output.erase(at, 1);
+  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 99);
+    ADD_FAILURE() << "ZTRInit did not end";
+  }
+  GetExitCodeProcess(process.hProcess, &run.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, f) << "cannot write a test file";
+  DWORD written = 0;
+  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  ASSERT_EQ(bytes.size(), written);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (f == INVALID_HANDLE_VALUE) return "<unreadable>";
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(f, block, sizeof block, &got, nullptr) && got) bytes.append(block, got);
+  CloseHandle(f);
+  return bytes;
+}
+
+// Relative path -> content ("<dir>" for folders), narrow for readable failures.
+using Tree = std::map<std::string, std::string>;
+
+void ReadTree(const std::wstring& root, const std::string& prefix, Tree* tree) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::string narrow(name.begin(), name.end());
+    const std::string relative = prefix + narrow;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      (*tree)[relative] = "<dir>";
+      ReadTree(root + L"\\" + name, relative + "\\", tree);
+    } else {
+      (*tree)[relative] = ReadBytes(root + L"\\" + name);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+Tree ReadTree(const std::wstring& root) {
+  Tree tree;
+  ReadTree(root, "", &tree);
+  return tree;
+}
+
+// Lays a tree out below root: names ending in "\" are folders.
+void WriteTree(const std::wstring& root, const Tree& tree) {
+  CreateDirectoryW(root.c_str(), nullptr);
+  for (const auto& [name, content] : tree) {
+    const std::wstring path = root + L"\\" + std::wstring(name.begin(), name.end());
+    if (content == "<dir>")
+      CreateDirectoryW(path.c_str(), nullptr);
+    else
+      WriteBytes(path, content);
+  }
+}
+
+std::string Pattern(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919u + seed) >> 3);
+  return bytes;
+}
+
+bool ProcessRuns(const wchar_t* exeName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
+       more = Process32NextW(snapshot, &entry))
+    found = _wcsicmp(entry.szExeFile, exeName) == 0;
+  CloseHandle(snapshot);
+  return found;
+}
+
+class ZTRInitSim : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!sim.Available()) GTEST_SKIP() << "no simulator (run with VKS_WITH_SIM=1)";
+    ASSERT_TRUE(sim.Command("reset"));
+    ASSERT_TRUE(portEntry.Ok());
+    data = CSimControl::DataDirW();
+    sources = data + L"\\src";
+    CreateDirectoryW(sources.c_str(), nullptr);
+  }
+  // The volume's folder in the simulator (A, B or C).
+  std::wstring Volume(wchar_t letter) { return data + L"\\" + letter; }
+  void UseVolumes(int count) {
+    for (int i = 0; i < count; ++i) CreateDirectoryW(Volume(static_cast<wchar_t>(L'A' + i)).c_str(), nullptr);
+    ASSERT_TRUE(sim.Command("obex volumes " + std::to_string(count)));
+  }
+
+  CSimControl sim;
+  vkstest::CSerialCommEntry portEntry{CSimControl::TestPortW()};
+  std::wstring port = CSimControl::TestPortW();
+  std::wstring data, sources;
+};
+
+TEST_F(ZTRInitSim, TwoVolumesOneFormattedGetTheirTreesByteForByte) {
+  UseVolumes(2);
+  const Tree treeA = {{"java", "<dir>"},
+                      {"java\\app.jar", Pattern(70000, 1)},
+                      {"java\\lib", "<dir>"},
+                      {"java\\lib\\deep", "<dir>"},
+                      {"java\\lib\\deep\\x.bin", Pattern(300, 2)},
+                      {"rate 100%s %d.txt", "percent"},
+                      {"readme.txt", "new readme"},
+                      {"empty.txt", ""}};
+  const Tree treeB = {{"docs", "<dir>"},
+                      {"docs\\en", "<dir>"},
+                      {"docs\\en\\chapter", "<dir>"},
+                      {"docs\\en\\chapter\\one.txt", Pattern(20000, 3)},
+                      {"b.txt", "bee"}};
+  WriteTree(sources + L"\\A", treeA);
+  WriteTree(sources + L"\\B", treeB);
+  // A is not formatted: a file of the same name is overwritten. B is: its old file goes.
+  WriteBytes(Volume(L'A') + L"\\readme.txt", "old readme, longer than the new one");
+  WriteBytes(Volume(L'B') + L"\\stale.txt", "stale");
+
+  const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A", L"b:", sources + L"\\B", L"-f"});
+
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ(std::string("Formating B:\n"
+                        "Copying file \"A:\\empty.txt\"\n"
+                        "Creating directory \"A:\\java\"\n"
+                        "Copying file \"A:\\java\\app.jar\"\n"
+                        "Creating directory \"A:\\java\\lib\"\n"
+                        "Creating directory \"A:\\java\\lib\\deep\"\n"
+                        "Copying file \"A:\\java\\lib\\deep\\x.bin\"\n"
+                        "Copying file \"A:\\rate 100%s %d.txt\"\n"
+                        "Copying file \"A:\\readme.txt\"\n"
+                        "Copying file \"B:\\b.txt\"\n"
+                        "Creating directory \"B:\\docs\"\n"
+                        "Creating directory \"B:\\docs\\en\"\n"
+                        "Creating directory \"B:\\docs\\en\\chapter\"\n"
+                        "Copying file \"B:\\docs\\en\\chapter\\one.txt\"\n") +
+                kSuccessLine,
+            run.output);
+  EXPECT_EQ(treeA, ReadTree(Volume(L'A')));
+  EXPECT_EQ(treeB, ReadTree(Volume(L'B')));
+  // No server was started for it.
+  EXPECT_FALSE(ProcessRuns(L"VKSServer.exe"));
+}
+
+TEST_F(ZTRInitSim, FormatAloneEmptiesTheVolumeAndCopiesNothing) {
+  UseVolumes(1);
+  WriteTree(Volume(L'A'), {{"old", "<dir>"}, {"old\\x.txt", "x"}, {"y.txt", "y"}});
+  const ToolRun run = RunTool({port, L"115200", L"A:", L"-F"});
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ(std::string("Formating A:\n") + kSuccessLine, run.output);
+  EXPECT_EQ(Tree{}, ReadTree(Volume(L'A')));
+}
+
+// Placeholders in the arguments: $PORT the simulated port, $TAIL the port
+// without its first letter, $DIR a source folder, $FILE a file, $MISSING nothing.
+struct ArgumentCase {
+  const char* name;
+  std::vector<std::wstring> args;
+  const char* errorLine;  // null: the usage text
+};
+void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.name; }
+
+class ZTRInitArguments : public ZTRInitSim, public ::testing::WithParamInterface<ArgumentCase> {
+protected:
+  std::wstring Expand(const std::wstring& arg) {
+    if (arg == L"$PORT") return port;
+    if (arg == L"$TAIL") return port.substr(1);
+    if (arg == L"$DIR") return sources;
+    if (arg == L"$FILE") return sources + L"\\file.txt";
+    if (arg == L"$MISSING") return sources + L"\\missing";
+    return arg;
+  }
+  std::string ExpandLine(std::string line) {
+    const std::pair<const char*, std::wstring> keys[] = {
+        {"$PORT", port}, {"$TAIL", port.substr(1)}, {"$FILE", sources + L"\\file.txt"},
+        {"$MISSING", sources + L"\\missing"}, {"$DIR", sources}};
+    for (const auto& [key, value] : keys)
+      for (size_t at; (at = line.find(key)) != std::string::npos;)
+        line.replace(at, strlen(key), std::string(value.begin(), value.end()));
+    return line;
+  }
+};
+
+TEST_P(ZTRInitArguments, PrintsTheUsageOrTheErrorAndEndsWith1) {
+  WriteBytes(sources + L"\\file.txt", "not a folder");
+  std::vector<std::wstring> args;
+  for (const std::wstring& a : GetParam().args) args.push_back(Expand(a));
+  const ToolRun run = RunTool(args);
+  EXPECT_EQ(1u, run.exitCode);
+  if (!GetParam().errorLine) {
+    EXPECT_EQ(0u, run.output.find("\nThis tool provides the possibilty to initialize")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("Currently there are max. 3 file\nsystems supported."));
+    EXPECT_NE(std::string::npos, run.output.find("\nVersion of tool: 2.12.0.0\n"));
+  } else {
+    EXPECT_EQ(ExpandLine(GetParam().errorLine) + kFailureLine, run.output);
+  }
+  // The checks come before any module contact: nothing reached the module.
+  EXPECT_EQ("0", sim.Get("count AT^SQWE=3"));
+}
+
+const ArgumentCase kArgumentCases[] = {
+    {"NoArguments", {}, nullptr},
+    {"PortOnly", {L"$PORT"}, nullptr},
+    {"NoDrive", {L"$PORT", L"115200"}, nullptr},
+    {"DriveLast", {L"$PORT", L"115200", L"a:"}, nullptr},
+    {"PathAfterFormatFlag", {L"$PORT", L"115200", L"a:", L"-f", L"$DIR"}, nullptr},
+    {"DriveD", {L"$PORT", L"115200", L"d:", L"$DIR"}, nullptr},
+    {"NoDriveBeforeArgument", {L"$PORT", L"115200", L"a:", L"$DIR", L"x"}, nullptr},
+    {"FormatFlagTwice", {L"$PORT", L"115200", L"a:", L"$DIR", L"-f", L"-f"}, nullptr},
+    {"MissingSource", {L"$PORT", L"115200", L"a:", L"$MISSING"},
+     "Error: Invalid source directory \"$MISSING\"\n"},
+    {"SourceIsAFile", {L"$PORT", L"115200", L"a:", L"$FILE"}, "Error: \"$FILE\" is no directory\n"},
+    // A later mention of a drive replaces the earlier one.
+    {"LaterDriveWins", {L"$PORT", L"115200", L"a:", L"$DIR", L"a:", L"$MISSING"},
+     "Error: Invalid source directory \"$MISSING\"\n"},
+    {"UnknownPort", {L"NOPORT7", L"115200", L"a:", L"$DIR"},
+     "Error: The given port NOPORT7 does not exist\n"},
+    // Part of an entry of the port list is not that port.
+    {"PartOfAPortName", {L"$TAIL", L"115200", L"a:", L"$DIR"},
+     "Error: The given port $TAIL does not exist\n"},
+    {"EmptyPort", {L"", L"115200", L"a:", L"$DIR"}, "Error: Invalid parameter\n"},
+    // Longer than the connection keeps: refused, not cut into another name.
+    {"PortNameTooLong", {L"COM123456789", L"115200", L"a:", L"$DIR"}, "Error: Invalid parameter\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, ZTRInitArguments, ::testing::ValuesIn(kArgumentCases),
+                         [](const ::testing::TestParamInfo<ArgumentCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(ZTRInitSim, MoreSourcesThanModuleDisks) {
+  UseVolumes(1);
+  const ToolRun run = RunTool({port, L"115200", L"b:", sources});
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_EQ(std::string("Error: More source directories than module disks given\n") + kFailureLine,
+            run.output);
+}
+
+// The module fails the put of b.txt: each file is a delete, the put and its
+// attributes, so that is the fifth PUT.
+struct ModuleFault {
+  const char* name;
+  const char* command;
+};
+void PrintTo(const ModuleFault& f, std::ostream* os) { *os << f.command; }
+
+class ZTRInitModuleFault : public ZTRInitSim, public ::testing::WithParamInterface<ModuleFault> {};
+
+TEST_P(ZTRInitModuleFault, StopsAtTheFailingFileWithTheFailureLine) {
+  UseVolumes(1);
+  WriteTree(sources + L"\\A", {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}});
+  ASSERT_TRUE(sim.Command(GetParam().command));
+  const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A"});
+  EXPECT_EQ(1u, run.exitCode);
+  const std::string head = "Copying file \"A:\\a.txt\"\nCopying file \"A:\\b.txt\"\nError: Module access 0x8";
+  EXPECT_EQ(0u, run.output.find(head)) << run.output;
+  // Nothing after the first failure, as the usage text promises.
+  const size_t lineEnd = run.output.find('\n', head.size());
+  ASSERT_NE(std::string::npos, lineEnd) << run.output;
+  EXPECT_EQ(kFailureLine, run.output.substr(lineEnd + 1)) << run.output;
+  const Tree onModule = ReadTree(Volume(L'A'));
+  EXPECT_EQ(1u, onModule.count("a.txt"));
+  EXPECT_EQ(0u, onModule.count("c.txt"));
+}
+
+const ModuleFault kModuleFaults[] = {
+    {"ErrorAnswer", "obex fault error D0 at 5 put"},
+    {"LineDropped", "obex fault drop at 5 put"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, ZTRInitModuleFault, ::testing::ValuesIn(kModuleFaults),
+                         [](const ::testing::TestParamInfo<ModuleFault>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
