@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "SimControl.h"
+#include "SimFixture.h"
 
 namespace {
 
-using vkstest::CSimControl;
+using namespace ztrtest;
 
 const char kSuccessLine[] = "\nSuccess initializing module file system\n\n";
 const char kFailureLine[] = "\nFailure initializing module file system\n\n";
@@ -80,73 +80,6 @@ ToolRun RunTool(const std::vector<std::wstring>& args) {
   return run;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, f) << "cannot write a test file";
-  DWORD written = 0;
-  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
-  ASSERT_EQ(bytes.size(), written);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<unreadable>";
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(f, block, sizeof block, &got, nullptr) && got) bytes.append(block, got);
-  CloseHandle(f);
-  return bytes;
-}
-
-// Relative path -> content ("<dir>" for folders), narrow for readable failures.
-using Tree = std::map<std::string, std::string>;
-
-void ReadTree(const std::wstring& root, const std::string& prefix, Tree* tree) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::string narrow(name.begin(), name.end());
-    const std::string relative = prefix + narrow;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      (*tree)[relative] = "<dir>";
-      ReadTree(root + L"\\" + name, relative + "\\", tree);
-    } else {
-      (*tree)[relative] = ReadBytes(root + L"\\" + name);
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-}
-
-Tree ReadTree(const std::wstring& root) {
-  Tree tree;
-  ReadTree(root, "", &tree);
-  return tree;
-}
-
-// Lays a tree out below root: names ending in "\" are folders.
-void WriteTree(const std::wstring& root, const Tree& tree) {
-  CreateDirectoryW(root.c_str(), nullptr);
-  for (const auto& [name, content] : tree) {
-    const std::wstring path = root + L"\\" + std::wstring(name.begin(), name.end());
-    if (content == "<dir>")
-      CreateDirectoryW(path.c_str(), nullptr);
-    else
-      WriteBytes(path, content);
-  }
-}
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919u + seed) >> 3);
-  return bytes;
-}
-
 bool ProcessRuns(const wchar_t* exeName) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return false;
@@ -160,28 +93,6 @@ bool ProcessRuns(const wchar_t* exeName) {
   return found;
 }
 
-class ZTRInitSim : public ::testing::Test {
-protected:
-  void SetUp() override {
-    if (!sim.Available()) GTEST_SKIP() << "no simulator (run with VKS_WITH_SIM=1)";
-    ASSERT_TRUE(sim.Command("reset"));
-    ASSERT_TRUE(portEntry.Ok());
-    data = CSimControl::DataDirW();
-    sources = data + L"\\src";
-    CreateDirectoryW(sources.c_str(), nullptr);
-  }
-  // The volume's folder in the simulator (A, B or C).
-  std::wstring Volume(wchar_t letter) { return data + L"\\" + letter; }
-  void UseVolumes(int count) {
-    for (int i = 0; i < count; ++i) CreateDirectoryW(Volume(static_cast<wchar_t>(L'A' + i)).c_str(), nullptr);
-    ASSERT_TRUE(sim.Command("obex volumes " + std::to_string(count)));
-  }
-
-  CSimControl sim;
-  vkstest::CSerialCommEntry portEntry{CSimControl::TestPortW()};
-  std::wstring port = CSimControl::TestPortW();
-  std::wstring data, sources;
-};
 
 TEST_F(ZTRInitSim, TwoVolumesOneFormattedGetTheirTreesByteForByte) {
   UseVolumes(2);
@@ -232,10 +143,29 @@ TEST_F(ZTRInitSim, TwoVolumesOneFormattedGetTheirTreesByteForByte) {
 TEST_F(ZTRInitSim, FormatAloneEmptiesTheVolumeAndCopiesNothing) {
   UseVolumes(1);
   WriteTree(Volume(L'A'), {{"old", "<dir>"}, {"old\\x.txt", "x"}, {"y.txt", "y"}});
-  const ToolRun run = RunTool({port, L"115200", L"A:", L"-F"});
+  // The port list is searched without case.
+  std::wstring lower = port;
+  CharLowerW(&lower[0]);
+  const ToolRun run = RunTool({lower, L"115200", L"A:", L"-F"});
   EXPECT_EQ(0u, run.exitCode);
   EXPECT_EQ(std::string("Formating A:\n") + kSuccessLine, run.output);
   EXPECT_EQ(Tree{}, ReadTree(Volume(L'A')));
+}
+
+TEST_F(ZTRInitSim, OneVolumeModuleTakesATreeWithFolders) {
+  UseVolumes(1);
+  const Tree tree = {{"a", "<dir>"}, {"a\\b", "<dir>"}, {"a\\b\\c.txt", Pattern(40000, 4)},
+                     {"top.txt", "top"}};
+  WriteTree(sources + L"\\A", tree);
+  const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A"});
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ(std::string("Creating directory \"A:\\a\"\n"
+                        "Creating directory \"A:\\a\\b\"\n"
+                        "Copying file \"A:\\a\\b\\c.txt\"\n"
+                        "Copying file \"A:\\top.txt\"\n") +
+                kSuccessLine,
+            run.output);
+  EXPECT_EQ(tree, ReadTree(Volume(L'A')));
 }
 
 // Placeholders in the arguments: $PORT the simulated port, $TAIL the port
@@ -355,6 +285,49 @@ const ModuleFault kModuleFaults[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Faults, ZTRInitModuleFault, ::testing::ValuesIn(kModuleFaults),
                          [](const ::testing::TestParamInfo<ModuleFault>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+
+namespace {
+
+// Failures of the module before the copy pass end the run with the module's
+// code: no later drive is formatted and nothing is copied.
+struct EarlyFault {
+  const char* name;
+  const char* command;
+  const char* head;  // the lines before the error line
+};
+void PrintTo(const EarlyFault& f, std::ostream* os) { *os << f.command; }
+
+class ZTRInitEarlyFault : public ZTRInitSim, public ::testing::WithParamInterface<EarlyFault> {};
+
+TEST_P(ZTRInitEarlyFault, EndsWithTheModuleCodeAndTouchesNoVolume) {
+  UseVolumes(2);
+  WriteTree(sources + L"\\A", {{"x.txt", "x"}});
+  WriteBytes(Volume(L'A') + L"\\keep.txt", "keep");
+  WriteBytes(Volume(L'B') + L"\\keep.txt", "keep");
+  ASSERT_TRUE(sim.Command(GetParam().command));
+  const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A", L"-f", L"b:",
+                               sources + L"\\A", L"-f"});
+  EXPECT_EQ(1u, run.exitCode);
+  const std::string head = std::string(GetParam().head) + "Error: Module access 0x8";
+  EXPECT_EQ(0u, run.output.find(head)) << run.output;
+  const size_t lineEnd = run.output.find('\n', head.size());
+  ASSERT_NE(std::string::npos, lineEnd) << run.output;
+  EXPECT_EQ(kFailureLine, run.output.substr(lineEnd + 1)) << run.output;
+  const Tree untouched = {{"keep.txt", "keep"}};
+  EXPECT_EQ(untouched, ReadTree(Volume(L'A')));
+  EXPECT_EQ(untouched, ReadTree(Volume(L'B')));
+}
+
+const EarlyFault kEarlyFaults[] = {
+    {"ConnectRefused", "obex fault refuse", ""},
+    {"FormatRefused", "obex fault error E1 at 1 put", "Formating A:\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, ZTRInitEarlyFault, ::testing::ValuesIn(kEarlyFaults),
+                         [](const ::testing::TestParamInfo<EarlyFault>& info) {
                            return std::string(info.param.name);
                          });
 
