@@ -168,6 +168,20 @@ TEST_F(ZTRInitSim, OneVolumeModuleTakesATreeWithFolders) {
   EXPECT_EQ(tree, ReadTree(Volume(L'A')));
 }
 
+// Only the second volume named: the first is neither formatted nor filled.
+TEST_F(ZTRInitSim, SecondVolumeAloneLeavesTheFirstAsItWas) {
+  UseVolumes(2);
+  const Tree untouched = {{"keep.txt", "keep"}};
+  WriteTree(Volume(L'A'), untouched);
+  WriteTree(Volume(L'B'), {{"old.txt", "old"}});
+  WriteTree(sources + L"\\B", {{"new.txt", "new"}});
+  const ToolRun run = RunTool({port, L"115200", L"b:", sources + L"\\B", L"-f"});
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ(std::string("Formating B:\nCopying file \"B:\\new.txt\"\n") + kSuccessLine, run.output);
+  EXPECT_EQ(untouched, ReadTree(Volume(L'A')));
+  EXPECT_EQ((Tree{{"new.txt", "new"}}), ReadTree(Volume(L'B')));
+}
+
 // Placeholders in the arguments: $PORT the simulated port, $TAIL the port
 // without its first letter, $DIR a source folder, $FILE a file, $MISSING nothing.
 struct ArgumentCase {
