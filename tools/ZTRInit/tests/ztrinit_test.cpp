@@ -182,6 +182,15 @@ TEST_F(ZTRInitSim, SecondVolumeAloneLeavesTheFirstAsItWas) {
   EXPECT_EQ((Tree{{"new.txt", "new"}}), ReadTree(Volume(L'B')));
 }
 
+// The rate on the command line is the first one the line is tried at.
+TEST_F(ZTRInitSim, TheBaudRateGivenIsTriedFirst) {
+  UseVolumes(1);
+  ASSERT_TRUE(sim.Command("set baud 57600"));
+  const ToolRun run = RunTool({port, L"57600", L"a:", L"-f"});
+  EXPECT_EQ(0u, run.exitCode) << run.output;
+  EXPECT_EQ("57600", sim.Get("rates"));
+}
+
 // Placeholders in the arguments: $PORT the simulated port, $TAIL the port
 // without its first letter, $DIR a source folder, $FILE a file, $MISSING nothing.
 struct ArgumentCase {
@@ -241,6 +250,8 @@ const ArgumentCase kArgumentCases[] = {
     {"MissingSource", {L"$PORT", L"115200", L"a:", L"$MISSING"},
      "Error: Invalid source directory \"$MISSING\"\n"},
     {"SourceIsAFile", {L"$PORT", L"115200", L"a:", L"$FILE"}, "Error: \"$FILE\" is no directory\n"},
+    // A drive right after a drive is taken for its source folder.
+    {"DriveAsSource", {L"$PORT", L"115200", L"a:", L"b:"}, "Error: Invalid source directory \"b:\"\n"},
     // A later mention of a drive replaces the earlier one.
     {"LaterDriveWins", {L"$PORT", L"115200", L"a:", L"$DIR", L"a:", L"$MISSING"},
      "Error: Invalid source directory \"$MISSING\"\n"},
