@@ -29,13 +29,21 @@ struct ToolRun {
   std::string output;
 };
 
+// One argument as the child's command-line parser reads it back.
 std::wstring Quote(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
   std::wstring quoted = L"\"";
+  size_t backslashes = 0;
   for (wchar_t c : argument) {
-    if (c == L'"') quoted += L'\\';
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
     quoted += c;
   }
+  quoted.append(backslashes * 2, L'\\');
   return quoted + L"\"";
 }
 
