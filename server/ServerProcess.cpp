@@ -83,6 +83,24 @@ LONG WINAPI EndSilently(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// Wine 8: CoUninitialize can wait for ever in RpcServerUnregisterIf for a call
+// that has already returned, which keeps a finished server alive. All work is
+// done and the mutex released by then, so a late CoUninitialize ends the process.
+constexpr DWORD kUninitializeDeadlineMs = 3000;
+
+DWORD WINAPI EndAfterDeadline(void* exitCode) {
+  Sleep(kUninitializeDeadlineMs);
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(reinterpret_cast<UINT_PTR>(exitCode)));
+  return 0;
+}
+
+void UninitializeWithDeadline(int exitCode) {
+  HANDLE watchdog = CreateThread(nullptr, 0, EndAfterDeadline,
+                                 reinterpret_cast<void*>(static_cast<UINT_PTR>(exitCode)), 0, nullptr);
+  CoUninitialize();
+  if (watchdog) CloseHandle(watchdog);
+}
+
 void Serve() {
   HANDLE mutex = CreateMutexW(nullptr, FALSE, kServerMutexName);
   if (!mutex) return;
@@ -153,6 +171,6 @@ int ServerMain() {
       break;
   }
   g_classes.Term();
-  CoUninitialize();
+  UninitializeWithDeadline(exitCode);
   return exitCode;
 }
