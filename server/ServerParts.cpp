@@ -1,10 +1,45 @@
-// server/ServerParts.cpp - stand-ins until change sinks, shell notifications
-// and the connection layer join the server: nothing pending, nothing to close.
+// server/ServerParts.cpp - the request layer's hooks into the server.
 #include "ServerParts.h"
 
-HRESULT StartShellNotify() { return S_OK; }
-void StopShellNotify() {}
-HANDLE GetShellNotifyGate() { return nullptr; }
-DWORD TimeToNextDispatch() { return 500; }
-void DispatchPendingNotification() {}
-void CloseAllConnections() {}
+#include "Request.h"
+#include "VKSAccess.h"
+#include "VKSModule.h"
+
+namespace {
+
+class CShellNotifier final : public IRequestNotifier {
+public:
+  void NotifyPath(int connectionId, LONG event, const CBstr& path, short volumeCount, IObex2* obex) override {
+    QueueShellNotifyPath(connectionId, event, path, volumeCount, obex);
+  }
+  void NotifyRoot(LONG event) override { QueueShellNotify(event, true); }
+  void NotifyRename(LONG event, const CBstr& from, const CBstr& to, short volumeCount) override {
+    QueueShellNotifyRename(0, event, from, to, volumeCount, nullptr);
+  }
+};
+
+CShellNotifier g_shellNotifier;
+
+void RefreshModuleRoot() { QueueShellNotify(kShcneUpdateDir, true); }
+
+}  // namespace
+
+HRESULT StartServerParts() {
+  SetRequestErrorReporter(VKSModule::ReportRequestResult);
+  SetRequestNotifier(&g_shellNotifier);
+  SetPortChangeHook(RefreshModuleRoot);
+  // Without the poster the server still serves; the shell just hears nothing.
+  StartShellNotify();
+  return S_OK;
+}
+
+void StopServerParts() {
+  StopShellNotify();
+  SetRequestNotifier(nullptr);
+  SetPortChangeHook(nullptr);
+}
+
+void CloseModuleConnections() {
+  RemoveAllSinks();
+  CVKSAccess::CloseAllAccess();
+}

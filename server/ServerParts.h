@@ -3,13 +3,13 @@
 #pragma once
 #include <windows.h>
 
-HRESULT StartShellNotify();
-void StopShellNotify();
-// Set while the main loop idles, so shell notifications go out only then.
-HANDLE GetShellNotifyGate();
+#include "ChangeSinks.h"
+#include "ShellNotify.h"
 
-// Milliseconds until a change sink is due (0: now); 500 when none is pending.
-DWORD TimeToNextDispatch();
-void DispatchPendingNotification();
+// Joins the request layer to the server (error reporter, shell notifications)
+// and starts the shell-notification thread.
+HRESULT StartServerParts();
+void StopServerParts();
 
-void CloseAllConnections();
+// At exit, before the objects go: lets go of and destroys every connection.
+void CloseModuleConnections();

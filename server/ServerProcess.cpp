@@ -111,7 +111,7 @@ void Serve() {
     SetUnhandledExceptionFilter(EndSilently);
     SelectResourceLanguage(FALSE, nullptr);
     RunServer();
-    CloseAllConnections();
+    CloseModuleConnections();
     FreeResourceModule(FALSE);
     ReleaseMutex(mutex);
   }
@@ -144,13 +144,13 @@ HRESULT UnregisterServer() {
 }
 
 HRESULT RunServer() {
-  RETURN_IF_FAILED(StartShellNotify());
+  RETURN_IF_FAILED(StartServerParts());
   HRESULT hr = g_classes.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
   if (SUCCEEDED(hr)) {
     g_exeModule.RunMessageLoop();
     g_classes.RevokeClassObjects();
   }
-  StopShellNotify();
+  StopServerParts();
   return hr;
 }
 

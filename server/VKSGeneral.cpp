@@ -3,6 +3,8 @@
 #include "CommPorts.h"
 #include "ExeModule.h"
 #include "ResultData.h"
+#include "Settings.h"
+#include "VKSAccess.h"
 #include <vector>
 
 HRESULT CVKSGeneral::Create(REFIID riid, void** ppv) { return CreateComObject<CVKSGeneral>(riid, ppv); }
@@ -13,8 +15,14 @@ STDMETHODIMP CVKSGeneral::GetMobileModel(BSTR* pbstrModel) {
   COM_TRY
   if (!pbstrModel) return Report(E_POINTER);
   *pbstrModel = nullptr;
-  // Needs the module connection, which the server does not drive yet.
-  return Report(E_NOTIMPL);
+  wchar_t port[32];
+  HRESULT hr = ReadPortSetting(port, ARRAYSIZE(port));
+  if (FAILED(hr)) return hr;
+  CBstr model;
+  hr = CVKSAccess::QueryModel(port, 0, &model);
+  if (FAILED(hr)) return Report(hr);
+  *pbstrModel = SysAllocString(model.GetBstr() ? model.GetBstr() : L"");
+  return *pbstrModel ? hr : Report(E_OUTOFMEMORY);
   COM_CATCH
 }
 

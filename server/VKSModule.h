@@ -1,11 +1,13 @@
 // server/VKSModule.h - the one object behind IVKSVolume, shared by every client.
 #pragma once
 #include "ComDispatch.h"
+#include "VKSAccess.h"
 #include "VKSServer.h"
 
 class VKSModule final : public CDispatchImpl<IVKSVolume>,
                         public CSupportErrorInfoImpl<&IID_IVKSVolume>,
-                        public CComObjectBase {
+                        public CComObjectBase,
+                        public CVKSAccess {
   COM_QI_TABLE(VKSModule, IVKSVolume, NComKit::QIAs<IDispatch, IVKSVolume>, ISupportErrorInfo)
 
 public:
@@ -35,15 +37,14 @@ public:
   STDMETHODIMP SetTime(BSTR path, DATE creationtime, DATE lastaccesstime, DATE lastwritetime) override;
   STDMETHODIMP SelectPort(BSTR bstrPort) override;
 
-private:
-  ~VKSModule() override;
-  static HRESULT Report(HRESULT hr);
-  HRESULT SelectPortName(const wchar_t* port);
-  // The module's volumes; fails while there is no connection to the module.
-  HRESULT GetVolumeCount(short* count);
-  // Stand-in for the operations on the module's file system.
-  HRESULT ModuleOperation();
+  // The request layer's reporter: a finished request's failure as this
+  // class's error information, a cancel as the system's "cancelled".
+  static HRESULT ReportRequestResult(HRESULT result);
 
-  wchar_t m_portName[32] = {};
-  CRITICAL_SECTION m_lock;
+private:
+  ~VKSModule() override = default;
+  static HRESULT Report(HRESULT hr);
+  // The sinks of the parent folder of path, normalised.
+  void NotifyParent(const wchar_t* path);
+  HRESULT AddNotification(BSTR path, IUnknown* sink, LONG* token);
 };

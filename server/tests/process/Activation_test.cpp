@@ -11,6 +11,16 @@ namespace {
 
 class ActivationTest : public RegisteredServerTest {};
 
+// No device stands behind it (the simulators take COM10 and up): opening it fails at once.
+const wchar_t kMissingPort[] = L"COM9";
+
+HRESULT SelectMissingPort(IVKSVolume* volume) {
+  BSTR port = SysAllocString(kMissingPort);
+  const HRESULT hr = volume->SelectPort(port);
+  SysFreeString(port);
+  return hr;
+}
+
 template <class I> ComPtr<IUnknown> Identity(const ComPtr<I>& object) {
   ComPtr<IUnknown> unknown;
   object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown));
@@ -69,7 +79,7 @@ TEST_F(ActivationTest, CallsThroughIDispatch) {
     VARIANT arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_BSTR;
-    V_BSTR(&arg) = SysAllocString(L"COM2");
+    V_BSTR(&arg) = SysAllocString(kMissingPort);
     DISPPARAMS params = {&arg, nullptr, 1, 0};
     EXPECT_EQ(S_OK, dispatch->Invoke(23, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                                      nullptr, nullptr));
@@ -89,9 +99,9 @@ TEST_F(ActivationTest, CallsThroughIDispatch) {
     EXCEPINFO excep = {};
     HRESULT hr = dispatch->Invoke(9, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &listParams, &result,
                                   &excep, nullptr);
-    EXPECT_TRUE(hr == DISP_E_EXCEPTION || hr == E_CONNECTION_LOST) << std::hex << hr;
+    EXPECT_TRUE(hr == DISP_E_EXCEPTION || hr == E_PORT_OPEN_FAILED) << std::hex << hr;
     if (hr == DISP_E_EXCEPTION) {
-      EXPECT_EQ(E_CONNECTION_LOST, excep.scode);
+      EXPECT_EQ(E_PORT_OPEN_FAILED, excep.scode);
       EXPECT_NE(0u, SysStringLen(excep.bstrDescription));
     }
     SysFreeString(excep.bstrDescription);
@@ -134,17 +144,17 @@ protected:
   DWORD m_saved = 0;
 };
 
-const wchar_t* ExpectedConnectionLostText(DWORD language) {
+const wchar_t* ExpectedPortOpenFailedText(DWORD language) {
   switch (language) {
     case 1031:
-      return L"Die Verbindung ist unterbrochen. Stellen Sie die Verbindung zum Modul wieder her und wiederholen "
-             L"Sie den Vorgang.";
+      return L"Der Anschluss konnte nicht ge\u00f6ffnet werden. \u00dcberpruefen Sie ob der COM-Port verf\u00fcgbar "
+             L"ist und w\u00e4hlen Sie einen verf\u00fcgbaren COM-Port in den Eigenschaften der Orlenti Software aus.";
     case 2057:
-      return L"The connection has been interrupted. Restore the connection to the module and repeat the "
-             L"procedure.";
+      return L"The port could not be opened. Check whether the COM port is available and select an available COM "
+             L"port from the Orlenti software properties.";
     default:
-      return L"There is no connection. Please make sure that the module and the PC are correctly connected to "
-             L"one another.";
+      return L"The port could not be opened. Check whether the COM port is available and select an available COM "
+             L"port from the Orlenti Software properties.";
   }
 }
 
@@ -152,16 +162,17 @@ TEST_P(ErrorTextTest, FailingCallCarriesCodeSourceGuidAndText) {
   {
     ComPtr<IVKSVolume> volume = Create<IVKSVolume>(CLSID_VKSModule);
     ASSERT_TRUE(volume);
+    EXPECT_EQ(S_OK, SelectMissingPort(volume.Get()));
     BSTR path = SysAllocString(L"A:\\*");
     VARIANT entries;
     VariantInit(&entries);
-    EXPECT_EQ(E_CONNECTION_LOST, volume->GetEntries(path, VARIANT_FALSE, &entries));
+    EXPECT_EQ(E_PORT_OPEN_FAILED, volume->GetEntries(path, VARIANT_FALSE, &entries));
     SysFreeString(path);
     ComPtr<IErrorInfo> info;
     ASSERT_EQ(S_OK, GetErrorInfo(0, &info));
     BSTR text = nullptr;
     info->GetDescription(&text);
-    EXPECT_STREQ(ExpectedConnectionLostText(GetParam()), text);
+    EXPECT_STREQ(ExpectedPortOpenFailedText(GetParam()), text);
     SysFreeString(text);
     info->GetSource(&text);
     EXPECT_STREQ(L"VKSServer.VKSModule.1", text);
@@ -178,7 +189,7 @@ TEST_P(ErrorTextTest, FailingCallCarriesCodeSourceGuidAndText) {
 
     // A successful call leaves no stale information behind on its way back.
     SetErrorInfo(0, nullptr);
-    EXPECT_EQ(S_OK, volume->SelectPort(SysAllocString(L"COM1")));
+    EXPECT_EQ(S_OK, SelectMissingPort(volume.Get()));
     EXPECT_EQ(S_FALSE, GetErrorInfo(0, &info));
   }
   ShutdownServer();
@@ -197,7 +208,8 @@ DWORD WINAPI FailingCallFromMta(void* description) {
       VariantInit(&entries);
       BSTR path = SysAllocString(L"A:\\*");
       ComPtr<IErrorInfo> info;
-      if (volume->GetEntries(path, VARIANT_FALSE, &entries) == E_CONNECTION_LOST && GetErrorInfo(0, &info) == S_OK)
+      SelectMissingPort(volume.Get());
+      if (volume->GetEntries(path, VARIANT_FALSE, &entries) == E_PORT_OPEN_FAILED && GetErrorInfo(0, &info) == S_OK)
         info->GetDescription(static_cast<BSTR*>(description));
       SysFreeString(path);
     }
