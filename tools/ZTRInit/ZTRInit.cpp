@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "CommPorts.h"
-#include "ModuleAccess.h"
 #include "PhysicalConnection.h"
+#include "VKSAccess.h"
 #include "VKSFileStream.h"
 
 namespace {
@@ -313,7 +313,9 @@ HRESULT InitModuleFileSystems(const wchar_t* port, int baud, int count,
   CVKSAccess access(port, baud);
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   const HRESULT hr = CheckAndInit(access, port, count, records, progress, user);
-  access.ReleaseConnection();
+  // The only access object of this process: its connection is disconnected
+  // (the module back in command mode) and destroyed here.
+  CVKSAccess::CloseAllAccess();
   if (SUCCEEDED(com)) CoUninitialize();
   return hr;
 }

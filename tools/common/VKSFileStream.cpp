@@ -33,26 +33,18 @@ VKSFileStream::~VKSFileStream() {
   if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
 }
 
-// The system's text of the failure becomes the thread's error object.
-HRESULT VKSFileStream::ReportError(HRESULT result) {
-  if (SUCCEEDED(result)) return result;
-  ICreateErrorInfo* create = nullptr;
-  if (FAILED(CreateErrorInfo(&create))) return result;
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0,
-                 nullptr);
-  create->SetGUID(IID_IStream);
-  if (text) create->SetDescription(text);
-  IErrorInfo* info = nullptr;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-    SetErrorInfo(0, info);
-    info->Release();
-  }
-  create->Release();
-  if (text) LocalFree(text);
-  return result;
+STDMETHODIMP VKSFileStream::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IStream) ||
+      IsEqualIID(riid, IID_ISequentialStream))
+    *ppv = static_cast<IStream*>(this);
+  else if (IsEqualIID(riid, IID_ISupportErrorInfo))
+    *ppv = static_cast<ISupportErrorInfo*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
 }
 
 HRESULT VKSFileStream::Open(const wchar_t* fileName) {
@@ -65,10 +57,6 @@ HRESULT VKSFileStream::Open(const wchar_t* fileName) {
                        nullptr);
   if (m_file == INVALID_HANDLE_VALUE) return ReportError(HrFromWin32Bool(FALSE));
   return S_OK;
-}
-
-STDMETHODIMP VKSFileStream::InterfaceSupportsErrorInfo(REFIID riid) {
-  return IsEqualIID(riid, IID_IStream) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP VKSFileStream::Read(void* buffer, ULONG count, ULONG* read) {
@@ -120,47 +108,3 @@ STDMETHODIMP VKSFileStream::Stat(STATSTG* stat, DWORD flags) {
   stat->grfMode = STGM_SHARE_DENY_NONE;
   return S_OK;
 }
-
-STDMETHODIMP VKSFileStream::CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
-                                   ULARGE_INTEGER* written) {
-  if (!target) return ReportError(E_POINTER);
-  ULONGLONG totalRead = 0, totalWritten = 0;
-  if (read) read->QuadPart = 0;
-  if (written) written->QuadPart = 0;
-  BYTE block[4096];
-  HRESULT hr = S_OK;
-  while (totalRead < count.QuadPart) {
-    const ULONGLONG left = count.QuadPart - totalRead;
-    ULONG got = 0;
-    hr = Read(block, left < sizeof block ? static_cast<ULONG>(left) : sizeof block, &got);
-    if (FAILED(hr)) break;
-    totalRead += got;
-    if (got == 0) break;
-    ULONG put = 0;
-    hr = target->Write(block, got, &put);
-    if (FAILED(hr)) {
-      hr = ReportError(hr);
-      break;
-    }
-    totalWritten += put;
-    if (put < got) {
-      hr = ReportError(STG_E_MEDIUMFULL);
-      break;
-    }
-  }
-  if (read) read->QuadPart = totalRead;
-  if (written) written->QuadPart = totalWritten;
-  return hr;
-}
-
-STDMETHODIMP VKSFileStream::Write(const void*, ULONG, ULONG*) { return ReportError(E_NOTIMPL); }
-STDMETHODIMP VKSFileStream::SetSize(ULARGE_INTEGER) { return ReportError(E_NOTIMPL); }
-STDMETHODIMP VKSFileStream::Commit(DWORD) { return ReportError(E_NOTIMPL); }
-STDMETHODIMP VKSFileStream::Revert() { return ReportError(E_NOTIMPL); }
-STDMETHODIMP VKSFileStream::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return ReportError(E_NOTIMPL);
-}
-STDMETHODIMP VKSFileStream::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return ReportError(E_NOTIMPL);
-}
-STDMETHODIMP VKSFileStream::Clone(IStream**) { return ReportError(E_NOTIMPL); }
