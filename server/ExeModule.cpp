@@ -69,6 +69,10 @@ void ExeModule::RunMessageLoop() {
   SetEvent(m_loopEndedEvent);
 }
 
+void ExeModule::NoteActivity() {
+  if (m_wakeEvent) SetEvent(m_wakeEvent);
+}
+
 bool ExeModule::WaitForShutdown(DWORD timeoutMs) {
   InterlockedExchange(&m_shutdownRequested, 1);
   SetEvent(m_wakeEvent);

@@ -16,6 +16,10 @@ public:
   // Asks the loop to end and waits timeoutMs for it (0 counts as 1). false:
   // the request was withdrawn and the server goes on.
   bool WaitForShutdown(DWORD timeoutMs);
+  // A client call came in: the loop starts its 50 ms of quiet anew, so shell
+  // notifications wait until a burst of calls is over (the calls reach the
+  // multithreaded apartment, not this loop's messages).
+  void NoteActivity();
 
   static constexpr DWORD kIdleExitMs = 5000;
 

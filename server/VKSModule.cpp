@@ -3,6 +3,7 @@
 #include "VKSModule.h"
 
 #include "ChangeSinks.h"
+#include "ExeModule.h"
 #include "ResultCodes.h"
 #include "ResultData.h"
 #include "Settings.h"
@@ -24,7 +25,10 @@ HRESULT VKSModule::FinalConstruct() {
   return hr;
 }
 
-HRESULT VKSModule::Report(HRESULT hr) { return ReportResult(hr, CLSID_VKSModule, IID_IVKSVolume); }
+HRESULT VKSModule::Report(HRESULT hr) {
+  g_exeModule.NoteActivity();
+  return ReportResult(hr, CLSID_VKSModule, IID_IVKSVolume);
+}
 
 HRESULT VKSModule::ReportRequestResult(HRESULT result) {
   if (result == E_TRANSFER_CANCELLED) result = HRESULT_FROM_WIN32(ERROR_CANCELLED);
