@@ -26,6 +26,7 @@ std::wstring ToolPath() {
 
 struct ToolRun {
   DWORD exitCode = 0xFFFFFFFF;
+  DWORD processId = 0;
   std::string output;
 };
 
@@ -72,6 +73,7 @@ ToolRun RunTool(const std::vector<std::wstring>& args) {
     ADD_FAILURE() << "cannot start " << ZTRINIT_EXE << ": " << GetLastError();
     return run;
   }
+  run.processId = process.dwProcessId;
   char block[4096];
   DWORD got = 0;
   while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got) run.output.append(block, got);
@@ -87,6 +89,62 @@ ToolRun RunTool(const std::vector<std::wstring>& args) {
   CloseHandle(process.hProcess);
   return run;
 }
+
+// Collects what processes send to the debugger output while no debugger is
+// attached: the system-wide buffer that debug-output viewers read.
+class CDebugOutputMonitor {
+public:
+  CDebugOutputMonitor() {
+    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    m_bufferReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    m_dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    m_view = m_mapping ? MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 4096) : nullptr;
+    m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (m_view && m_bufferReady && m_dataReady && m_stop)
+      m_thread = CreateThread(nullptr, 0, &CDebugOutputMonitor::Run, this, 0, nullptr);
+  }
+  ~CDebugOutputMonitor() {
+    Stop();
+    if (m_view) UnmapViewOfFile(m_view);
+    for (HANDLE h : {m_mapping, m_bufferReady, m_dataReady, m_stop})
+      if (h) CloseHandle(h);
+  }
+  bool Ok() const { return m_thread != nullptr; }
+  void Stop() {
+    if (!m_thread) return;
+    SetEvent(m_stop);
+    WaitForSingleObject(m_thread, INFINITE);
+    CloseHandle(m_thread);
+    m_thread = nullptr;
+  }
+  // Everything process sent, in order.
+  std::string TextOf(DWORD process) const {
+    std::string text;
+    for (const auto& [pid, message] : m_messages)
+      if (pid == process) text += message;
+    return text;
+  }
+
+private:
+  static DWORD WINAPI Run(void* self) {
+    auto* monitor = static_cast<CDebugOutputMonitor*>(self);
+    const HANDLE waits[2] = {monitor->m_dataReady, monitor->m_stop};
+    SetEvent(monitor->m_bufferReady);
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+      const auto* buffer = static_cast<const char*>(monitor->m_view);
+      DWORD pid;
+      memcpy(&pid, buffer, sizeof pid);
+      monitor->m_messages.emplace_back(pid, std::string(buffer + sizeof pid, strnlen(buffer + sizeof pid, 4096 - sizeof pid)));
+      SetEvent(monitor->m_bufferReady);
+    }
+    return 0;
+  }
+
+  HANDLE m_mapping = nullptr, m_bufferReady = nullptr, m_dataReady = nullptr, m_stop = nullptr;
+  HANDLE m_thread = nullptr;
+  void* m_view = nullptr;
+  std::vector<std::pair<DWORD, std::string>> m_messages;
+};
 
 bool ProcessRuns(const wchar_t* exeName) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -197,6 +255,21 @@ TEST_F(ZTRInitSim, TheBaudRateGivenIsTriedFirst) {
   const ToolRun run = RunTool({port, L"57600", L"a:", L"-f"});
   EXPECT_EQ(0u, run.exitCode) << run.output;
   EXPECT_EQ("57600", sim.Get("rates"));
+}
+
+// Every message goes to the debugger as well, as it is ("%" included); the
+// closing line goes to standard output only.
+TEST_F(ZTRInitSim, DebuggerSeesTheSameMessages) {
+  UseVolumes(1);
+  WriteTree(sources + L"\\A", {{"100% %s.txt", "p"}, {"sub", "<dir>"}});
+  CDebugOutputMonitor monitor;
+  ASSERT_TRUE(monitor.Ok());
+  const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A", L"-f"});
+  monitor.Stop();
+  EXPECT_EQ(0u, run.exitCode);
+  const std::string messages = "Formating A:\nCopying file \"A:\\100% %s.txt\"\nCreating directory \"A:\\sub\"\n";
+  EXPECT_EQ(messages + kSuccessLine, run.output);
+  EXPECT_EQ(messages, monitor.TextOf(run.processId));
 }
 
 // Placeholders in the arguments: $PORT the simulated port, $TAIL the port
