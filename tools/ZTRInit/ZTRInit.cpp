@@ -107,10 +107,11 @@ std::vector<WIN32_FIND_DATAW> ListFolder(const std::wstring& folder) {
       entries.push_back(found);
   } while (FindNextFileW(search, &found));
   FindClose(search);
-  std::sort(entries.begin(), entries.end(), [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
-    const int folded = _wcsicmp(a.cFileName, b.cFileName);
-    return folded != 0 ? folded < 0 : wcscmp(a.cFileName, b.cFileName) < 0;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
+              const int folded = _wcsicmp(a.cFileName, b.cFileName);
+              return folded != 0 ? folded < 0 : wcscmp(a.cFileName, b.cFileName) < 0;
+            });
   return entries;
 }
 
@@ -176,7 +177,8 @@ HRESULT CheckAndInit(CVKSAccess& access, const wchar_t* port, int count,
                      const DriveInitRecord* records, ProgressCallback progress, void* user) {
   // An empty name is no port; a longer one than the connection keeps would
   // otherwise be cut into the name of another port.
-  if (!port || !*port || wcslen(port) > kMaxPortNameLength || count <= 0 || count > kMaxFileSystems || !records) {
+  if (!port || !*port || wcslen(port) > kMaxPortNameLength || count <= 0 ||
+      count > kMaxFileSystems || !records) {
     PrintMessage(L"Error: Invalid parameter\n");
     return E_INVALIDARG;
   }

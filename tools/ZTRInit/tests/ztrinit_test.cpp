@@ -134,7 +134,8 @@ private:
       const auto* buffer = static_cast<const char*>(monitor->m_view);
       DWORD pid;
       memcpy(&pid, buffer, sizeof pid);
-      monitor->m_messages.emplace_back(pid, std::string(buffer + sizeof pid, strnlen(buffer + sizeof pid, 4096 - sizeof pid)));
+      const char* text = buffer + sizeof pid;
+      monitor->m_messages.emplace_back(pid, std::string(text, strnlen(text, 4096 - sizeof pid)));
       SetEvent(monitor->m_bufferReady);
     }
     return 0;
