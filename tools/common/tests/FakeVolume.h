@@ -33,7 +33,7 @@ protected:
   }
 };
 
-class CFakeVolume final : public IVKSVolume {
+class CFakeVolume : public IVKSVolume {
 public:
   // GetEntries gives a copy of entries (VT_EMPTY when not set) and result;
   // with a description it also leaves that error object, as the server does.
@@ -44,7 +44,7 @@ public:
   std::wstring lastPath;
   VARIANT_BOOL lastLimit = VARIANT_FALSE;
 
-  ~CFakeVolume() { VariantClear(&entries); }
+  virtual ~CFakeVolume() { VariantClear(&entries); }
 
   STDMETHODIMP GetEntries(BSTR path, VARIANT_BOOL limit, VARIANT* out) override {
     ++calls;

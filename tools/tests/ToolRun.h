@@ -1,0 +1,90 @@
+// tools/tests/ToolRun.h - runs a console tool as a child process and collects what it prints.
+#pragma once
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+struct ToolRun {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string output;
+};
+
+// The build passes the host path of its tools folder; Wine sees the host's root as Z:.
+inline std::wstring HostToWindowsPath(const char* host) {
+  std::wstring path;
+  for (const char* p = host; *p; ++p) path += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
+  return !path.empty() && path[0] == L'\\' ? L"Z:" + path : path;
+}
+
+// tools/<name>/<name>.exe below the build's tools folder.
+inline std::wstring ToolPath(const std::wstring& name) {
+  return HostToWindowsPath(VKS_TOOLS_BINARY_DIR) + L"\\" + name + L"\\" + name + L".exe";
+}
+
+inline std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (wchar_t c : argument) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
+
+// Reads the pipe while the tool runs and stops once it has ended, so a
+// process that inherited the pipe (a server started meanwhile) cannot hold it open.
+inline ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>& args,
+                       DWORD timeoutMs = 120000) {
+  ToolRun run;
+  std::wstring line = QuoteArgument(ToolPath(tool));
+  for (const std::wstring& a : args) line += L" " + QuoteArgument(a);
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::vector<wchar_t> command(line.begin(), line.end());
+  command.push_back(0);
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                      &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    ADD_FAILURE() << "cannot start " << std::string(tool.begin(), tool.end()) << ": " << GetLastError();
+    return run;
+  }
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    DWORD available = 0;
+    if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) break;   // every writer gone
+    if (available) {
+      std::vector<char> block(available);
+      DWORD got = 0;
+      if (!ReadFile(readEnd, block.data(), available, &got, nullptr)) break;
+      run.output.append(block.data(), got);
+      continue;
+    }
+    if (ended) break;
+    if (GetTickCount() - start > timeoutMs) {
+      TerminateProcess(process.hProcess, 99);
+      ADD_FAILURE() << "the tool did not end";
+    }
+    Sleep(5);
+  }
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, 10000);
+  GetExitCodeProcess(process.hProcess, &run.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  // Text-mode standard output ends lines with CR LF; the texts are compared with LF.
+  for (size_t at; (at = run.output.find("\r\n")) != std::string::npos;) run.output.erase(at, 1);
+  return run;
+}
