@@ -7,6 +7,7 @@
 
 struct ToolRun {
   DWORD exitCode = 0xFFFFFFFF;
+  DWORD processId = 0;
   std::string output;
 };
 
@@ -60,6 +61,7 @@ inline ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>
     ADD_FAILURE() << "cannot start " << std::string(tool.begin(), tool.end()) << ": " << GetLastError();
     return run;
   }
+  run.processId = process.dwProcessId;
   const DWORD start = GetTickCount();
   for (;;) {
     const bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SimFixture.h"
+#include "ToolRun.h"
 
 namespace {
 
@@ -17,78 +18,7 @@ using namespace ztrtest;
 const char kSuccessLine[] = "\nSuccess initializing module file system\n\n";
 const char kFailureLine[] = "\nFailure initializing module file system\n\n";
 
-// The build passes the host path; Wine sees the host's root as Z:.
-std::wstring ToolPath() {
-  std::wstring path;
-  for (const char* p = ZTRINIT_EXE; *p; ++p) path += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
-  return path[0] == L'\\' ? L"Z:" + path : path;
-}
-
-struct ToolRun {
-  DWORD exitCode = 0xFFFFFFFF;
-  DWORD processId = 0;
-  std::string output;
-};
-
-// One argument as the child's command-line parser reads it back.
-std::wstring Quote(const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
-
-ToolRun RunTool(const std::vector<std::wstring>& args) {
-  ToolRun run;
-  std::wstring line = Quote(ToolPath());
-  for (const std::wstring& a : args) line += L" " + Quote(a);
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process{};
-  std::vector<wchar_t> command(line.begin(), line.end());
-  command.push_back(0);
-  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &process);
-  CloseHandle(writeEnd);
-  if (!started) {
-    CloseHandle(readEnd);
-    ADD_FAILURE() << "cannot start " << ZTRINIT_EXE << ": " << GetLastError();
-    return run;
-  }
-  run.processId = process.dwProcessId;
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(readEnd, block, sizeof block, &got, nullptr) && got) run.output.append(block, got);
-  CloseHandle(readEnd);
-  // Text-mode standard output ends lines with CR LF; the texts are compared with LF.
-  for (size_t at; (at = run.output.find("\r\n")) != std::string::npos;) run.output.erase(at, 1);
-  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
-    ADD_FAILURE() << "ZTRInit did not end";
-  }
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return run;
-}
+ToolRun RunTool(const std::vector<std::wstring>& args) { return ::RunTool(L"ZTRInit", args); }
 
 // Collects what processes send to the debugger output while no debugger is
 // attached: the system-wide buffer that debug-output viewers read.
