@@ -207,6 +207,30 @@ TEST_F(ModuleToolsTest, RmdirRemovesTheTreeDeepestFirst) {
   EXPECT_EQ((std::set<std::wstring>{L"keep.txt"}), Names(L"A"));
 }
 
+// A read-only file stays, so its folder stays too: both failures are printed,
+// and the rest of the tree goes on being removed.
+TEST_F(ModuleToolsTest, RmdirLeavesTheFolderOfAFileThatCannotBeDeleted) {
+  MakeFolder(L"A\\t");
+  MakeFile(L"A\\t\\lock.txt", 1);
+  MakeFile(L"A\\t\\loose.txt", 2);
+  MakeFolder(L"A\\t\\sub");
+  CreateDirectoryW(HostPath(L".meta").c_str(), nullptr);
+  HANDLE meta = CreateFileW(HostPath(L".meta\\A.attr").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, meta);
+  const char line[] = "R\t\t0\t0\tt/lock.txt\n";   // user may read, not write or delete
+  DWORD written = 0;
+  WriteFile(meta, line, sizeof line - 1, &written, nullptr);
+  CloseHandle(meta);
+  ToolRun run = RunTool(L"VKSRmdir", {L"mod:a:\\t"});
+  // The module lists folders first; the system's texts end in a line break of their own.
+  EXPECT_EQ("Removed directory A:\\t\\sub\n"
+            "Access denied.\n\n"    // Delete of lock.txt
+            "Access denied.\n\n",   // RemoveDir of t, which is not empty
+            run.output);
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_EQ((std::set<std::wstring>{L"lock.txt"}), Names(L"A\\t"));
+}
+
 TEST_F(ModuleToolsTest, FormatEmptiesTheVolume) {
   SeedJava();
   MakeFolder(L"B");
