@@ -102,12 +102,29 @@ TEST_F(ModuleToolsTest, DirListsAFolderDirectoriesFirst) {
   }
 }
 
-TEST_F(ModuleToolsTest, DirWithWildcardListsTheMatchesOnly) {
+// A pattern or a file name is listed as it stands, under the heading of its folder.
+TEST_F(ModuleToolsTest, DirWithWildcardOrFileNameListsTheMatchesOnly) {
   SeedJava();
-  ToolRun run = RunTool(L"VKSDir", {L"mod:a:\\java\\*.jar"});
-  EXPECT_EQ("\n Module directory of A:\\java\n\n"
-            "3/5/2024 6:07:08 AM           1,234,567  app.jar\n"
-            "               1 File(s),  1,234,567 Bytes\n"
+  for (const wchar_t* argument : {L"mod:a:\\java\\*.jar", L"mod:a:\\java\\app.jar", L"mod:a:/java/?pp.*"}) {
+    ToolRun run = RunTool(L"VKSDir", {argument});
+    EXPECT_EQ("\n Module directory of A:\\java\n\n"
+              "3/5/2024 6:07:08 AM           1,234,567  app.jar\n"
+              "               1 File(s),  1,234,567 Bytes\n"
+              "               0 Dir(s)\n",
+              run.output)
+        << Narrow(argument);
+    EXPECT_EQ(0u, run.exitCode);
+  }
+}
+
+// The root's heading keeps its backslash.
+TEST_F(ModuleToolsTest, DirOfAVolumeRoot) {
+  MakeFile(L"A\\top.txt", 12345);
+  SetSeedTime(L"A\\top.txt");
+  ToolRun run = RunTool(L"VKSDir", {L"mod:a:"});
+  EXPECT_EQ("\n Module directory of A:\\\n\n"
+            "3/5/2024 6:07:08 AM              12,345  top.txt\n"
+            "               1 File(s),  12,345 Bytes\n"
             "               0 Dir(s)\n",
             run.output);
   EXPECT_EQ(0u, run.exitCode);
@@ -231,15 +248,18 @@ TEST_F(ModuleToolsTest, RmdirLeavesTheFolderOfAFileThatCannotBeDeleted) {
   EXPECT_EQ((std::set<std::wstring>{L"lock.txt"}), Names(L"A\\t"));
 }
 
+// Without a drive letter it is A: that is formatted.
 TEST_F(ModuleToolsTest, FormatEmptiesTheVolume) {
-  SeedJava();
   MakeFolder(L"B");
   MakeFile(L"B\\stays.txt", 4);
-  ToolRun run = RunTool(L"VKSFormat", {L"mod:a:"});
-  EXPECT_EQ("", run.output);
-  EXPECT_EQ(0u, run.exitCode);
-  EXPECT_TRUE(Names(L"A").empty());
-  EXPECT_EQ((std::set<std::wstring>{L"stays.txt"}), Names(L"B"));
+  for (const wchar_t* argument : {L"mod:a:", L"mod:"}) {
+    SeedJava();
+    ToolRun run = RunTool(L"VKSFormat", {argument});
+    EXPECT_EQ("", run.output) << Narrow(argument);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(Names(L"A").empty());
+    EXPECT_EQ((std::set<std::wstring>{L"stays.txt"}), Names(L"B"));
+  }
 }
 
 // After VKSClose another program can open the port at once.

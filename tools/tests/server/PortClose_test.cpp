@@ -9,17 +9,20 @@ namespace {
 
 using PortCloseTest = ToolServerTest;
 
+// No timeout, an empty one (0: the server waits 1 ms) and a long one.
 TEST_F(PortCloseTest, CloseEndsTheServer) {
-  ToolRun start = RunTool(L"VKSDir", {L"nomodule"});   // starts the server, which then waits idle
-  ASSERT_EQ(kDirUsage, start.output);
-  ASSERT_TRUE(ServerRuns());
-  const DWORD before = GetTickCount();
-  ToolRun run = RunTool(L"VKSClose", {});
-  EXPECT_EQ("VKS port successfully closed\n", run.output);
-  EXPECT_EQ(0u, run.exitCode);
-  // Well before the idle time would have ended it.
-  EXPECT_TRUE(WaitForNoServer(3000));
-  EXPECT_LT(GetTickCount() - before, 4500u);
+  for (const std::vector<std::wstring>& args : {std::vector<std::wstring>{}, {L""}, {L"0"}, {L"2147483"}}) {
+    ToolRun start = RunTool(L"VKSDir", {L"nomodule"});   // starts the server, which then waits idle
+    ASSERT_EQ(kDirUsage, start.output);
+    ASSERT_TRUE(ServerRuns());
+    const DWORD before = GetTickCount();
+    ToolRun run = RunTool(L"VKSClose", args);
+    EXPECT_EQ("VKS port successfully closed\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+    // Well before the idle time would have ended it.
+    EXPECT_TRUE(WaitForNoServer(3000));
+    EXPECT_LT(GetTickCount() - before, 4500u);
+  }
 }
 
 TEST_F(PortCloseTest, CloseFailsWhileAnotherClientHoldsTheServer) {
