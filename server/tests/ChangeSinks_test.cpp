@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ChangeSinks.h"
+#include "RecordingSink.h"
 #include "ComBase.h"
 #include "VKSServer.h"
 
@@ -44,26 +45,6 @@ TEST(SinkMatch, ComponentsOfTheLongOrShortFormMustAllMatch) {
                                            CBstr(c.changed)));
   }
 }
-
-class RecordingSink final : public IVKSNotifySink, public CComObjectBase {
-  COM_QI_TABLE(RecordingSink, IVKSNotifySink)
-
-public:
-  RecordingSink() : CComObjectBase(Lifetime::Uncounted) {}
-  STDMETHODIMP OnChange(BSTR path) override {
-    calls.push_back({path ? path : L"", GetTickCount()});
-    return result;
-  }
-  struct Call {
-    std::wstring path;
-    DWORD at;
-  };
-  std::vector<Call> calls;
-  HRESULT result = S_OK;
-
-private:
-  ~RecordingSink() override = default;
-};
 
 // The main loop's part: dispatch whatever is due until timeoutMs pass.
 void RunDispatch(DWORD timeoutMs) {

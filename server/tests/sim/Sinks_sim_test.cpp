@@ -1,6 +1,7 @@
 // Change sinks of clients in another process than the server: which changes
 // reach them, when, and how a registration keeps the server alive.
 #include "SimFixtures.h"
+#include "../RecordingSink.h"
 
 #include <cstdlib>
 
@@ -8,24 +9,7 @@ namespace {
 
 using namespace simtest;
 
-class ClientSink final : public IVKSNotifySink, public CComObjectBase {
-  COM_QI_TABLE(ClientSink, IVKSNotifySink)
-
-public:
-  ClientSink() : CComObjectBase(Lifetime::Uncounted) {}
-  STDMETHODIMP OnChange(BSTR path) override {
-    calls.push_back({path ? path : L"", GetTickCount()});
-    return S_OK;
-  }
-  struct Call {
-    std::wstring path;
-    DWORD at;
-  };
-  std::vector<Call> calls;
-
-private:
-  ~ClientSink() override = default;
-};
+using ClientSink = RecordingSink;
 
 // The sinks are called into this apartment: its messages must flow.
 void Pump(DWORD ms) {
