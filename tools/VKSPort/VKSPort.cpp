@@ -49,8 +49,6 @@ bool ListHoldsPort(const wchar_t* list, const wchar_t* port) {
   return false;
 }
 
-std::string Oem(const wchar_t* text) { return ToOemText(text); }
-
 bool CheckNewPort(const wchar_t* port) {
   ComPtr<IVKSGeneral> general;
   if (!CreateServerObject(CLSID_VKSGeneral, general)) return false;
@@ -60,7 +58,7 @@ bool CheckNewPort(const wchar_t* port) {
   ports.Attach(list);
   if (!CheckResult(hr, kPortErrorFormat)) return false;
   if (!ListHoldsPort(ports.GetBstr(), port)) {
-    printf("Error: Given port %s does not exist\n", Oem(port).c_str());
+    printf("Error: Given port %s does not exist\n", ToOemText(port).c_str());
     fflush(stdout);
     return false;
   }
@@ -72,7 +70,7 @@ bool CheckNewPort(const wchar_t* port) {
   }
   CharUpperW(current);
   if (wcscmp(current, port) == 0) {
-    printf("Error: Given port %s is already set\n", Oem(port).c_str());
+    printf("Error: Given port %s is already set\n", ToOemText(port).c_str());
     fflush(stdout);
     return false;
   }
@@ -97,7 +95,7 @@ bool SetModulePort(const wchar_t* port) {
     fflush(stdout);
     return false;
   }
-  printf("%s successfully set\n", Oem(port).c_str());
+  printf("%s successfully set\n", ToOemText(port).c_str());
   fflush(stdout);
   return true;
 }
