@@ -134,6 +134,25 @@ TEST_F(XCopyTest, PCDestinationsFollowTheSubfolderRules) {
   EXPECT_EQ(1u, run.exitCode);
 }
 
+// An existing module file stands for its folder; a missing folder is made with its parents.
+TEST_F(XCopyTest, ModuleDestinationsAreFoldersFilesOrMade) {
+  MakeFolder(PcPath(L"small"));
+  WriteBytes(PcPath(L"small\\a.txt"), "a");
+  MakeFolder(ModuleHostPath(L"A\\dst"));
+  WriteBytes(ModuleHostPath(L"A\\dst\\existing.txt"), "existing");
+  ToolRun run = RunTool(L"VKSXCopy", {PcPath(L"small"), L"mod:a:\\dst\\existing.txt"});
+  EXPECT_EQ(Narrow(PcPath(L"small\\a.txt")) + "\n1 file(s) copied\n\n", run.output);
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_TRUE((Tree(ModuleHostPath(L"A\\dst")) ==
+               std::map<std::wstring, std::string>{{L"a.txt", "a"}, {L"existing.txt", "existing"}}));
+
+  run = RunTool(L"VKSXCopy", {L"mod:a:\\dst\\a.txt", L"mod:a:\\other\\deep"});
+  EXPECT_EQ("MOD:\\A:\\dst\\a.txt\n1 file(s) copied\n\n", run.output);
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_TRUE((Tree(ModuleHostPath(L"A\\other")) ==
+               std::map<std::wstring, std::string>{{L"deep", "<dir>"}, {L"deep\\a.txt", "a"}}));
+}
+
 TEST_F(XCopyTest, AMissingPCSourceFolderCopiesNothing) {
   ToolRun run = RunTool(L"VKSXCopy", {PcPath(L"nothing"), L"mod:a:\\d"});
   EXPECT_EQ("0 file(s) copied\n\n", run.output);
