@@ -195,6 +195,40 @@ TEST_F(ServerAccessSim, NullOutPlacesAndContentAreRefusedAndOutPlacesCleared) {
   notAStream->Release();
 }
 
+TEST_F(ServerAccessSim, SelectingAnotherPortLetsARunningDownloadFinishFirst) {
+  Open(1);
+  const auto data = Pattern(600000, 3);
+  ASSERT_TRUE(WriteHostFile(L"A\\big.bin", data));
+  ASSERT_TRUE(sim.Command("obex pace delay 20"));
+  IUnknown* content = nullptr;
+  ASSERT_EQ(S_OK, access->GetFile(L"\\big.bin", &content));
+  ComPtr<IStream> stream;
+  ASSERT_EQ(S_OK, content->QueryInterface(IID_IStream, reinterpret_cast<void**>(&stream)));
+  content->Release();
+  BYTE first[100];
+  ULONG got = 0;
+  ASSERT_EQ(S_OK, stream->Read(first, sizeof first, &got));
+  // The old connection goes only after its queue, with the download, has run.
+  EXPECT_EQ(S_OK, access->SelectPort(L"COM9", false));
+  std::vector<BYTE> rest;
+  ASSERT_EQ(S_OK, ReadAll(stream.Get(), &rest));
+  rest.insert(rest.begin(), first, first + got);
+  EXPECT_TRUE(rest == data) << rest.size();
+}
+
+TEST_F(ServerAccessSim, SwitchingToAnotherPortAndBack) {
+  Open(2);
+  ASSERT_TRUE(WriteHostFile(L"A\\x.txt", Pattern(3)));
+  EXPECT_EQ(S_OK, access->SelectPort(L"COM9", false));
+  VARIANT v;
+  VariantInit(&v);
+  EXPECT_EQ(E_PORT_OPEN_FAILED, access->GetEntries(L"A:\\*", VARIANT_FALSE, &v));
+  EXPECT_EQ(S_OK, access->SelectPort(CSimControl::TestPortW().c_str(), false));
+  EXPECT_EQ(S_OK, access->GetEntries(L"A:\\*", VARIANT_FALSE, &v));
+  EXPECT_EQ(std::vector<std::wstring>{L"x.txt"}, Names(v));
+  VariantClear(&v);
+}
+
 TEST_F(ServerAccessSim, CapacitiesBeyondTheContractsRangeAreClampedNotNegative) {
   Open(1);
   ASSERT_TRUE(sim.Command("obex capacity A 3000000000"));

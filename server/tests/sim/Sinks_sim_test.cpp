@@ -97,6 +97,16 @@ TEST_F(SinkSim, ChangesReachTheSinksOfTheirFolderOnly) {
   RemoveAll();
 }
 
+TEST_F(SinkSim, SelectingAPortTellsEverySink) {
+  ClientSink* dir = Register(L"A:\\dir");
+  ClientSink* other = Register(L"B:\\dir");
+  EXPECT_EQ(S_OK, volume->SelectPort(Text(CSimControl::TestPortW().c_str())));
+  Pump(1200);
+  EXPECT_EQ(1u, dir->calls.size());
+  EXPECT_EQ(1u, other->calls.size());
+  RemoveAll();
+}
+
 TEST_F(SinkSim, RegisteringForAMissingFolderFails) {
   ClientSink* sink = new ClientSink;
   LONG token = 7;

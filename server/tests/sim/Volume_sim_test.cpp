@@ -131,6 +131,16 @@ TEST_F(VolumeSim, ListingsWithWildcardsAndFoldersOnly) {
 
 // Null out places cannot cross processes (the proxy refuses them); the access
 // layer's own checks are tested in process.
+TEST_F(VolumeSim, TheInvalidationBroadcastEmptiesTheListingCache) {
+  std::vector<std::wstring> names;
+  ASSERT_EQ(S_FALSE, List(L"A:\\*", &names));  // empty, and now cached
+  ASSERT_TRUE(WriteHostFile(L"A\\behind.txt", Pattern(4)));  // the module changed behind our back
+  ASSERT_EQ(S_FALSE, List(L"A:\\*", &names));
+  EXPECT_EQ(S_OK, volume->BroadcastChangeNotification(Text(L"\\<invalidate_cache_change")));
+  ASSERT_EQ(S_OK, List(L"A:\\*", &names));
+  EXPECT_EQ(std::vector<std::wstring>{L"behind.txt"}, names);
+}
+
 TEST_F(VolumeSim, ArgumentChecks) {
   EXPECT_EQ(E_POINTER, volume->PutFile(Text(L"A:\\x"), nullptr, 0));
   IUnknown* content = reinterpret_cast<IUnknown*>(1);
