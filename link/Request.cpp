@@ -460,7 +460,8 @@ SAFEARRAY* BuildEntriesArray(Request* request, FolderEntry* list) {
     cell(1).bstrVal = SysAllocString(shortName ? shortName : L"");
     ok = cell(0).bstrVal && cell(1).bstrVal;
     cell(2).vt = VT_I4;
-    cell(2).lVal = static_cast<LONG>(e->size);
+    // The contract's size is a signed 32-bit cell: larger files show the largest it holds.
+    cell(2).lVal = e->size > 0x7fffffffu ? 0x7fffffff : static_cast<LONG>(e->size);
     cell(3).vt = VT_I4;
     cell(3).lVal = static_cast<LONG>(e->attributes);
     cell(4).vt = VT_DATE;
