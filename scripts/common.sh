@@ -5,7 +5,7 @@ VKS_BUILD="${VKS_BUILD:-$VKS_ROOT/build}"
 VKS_JOBS="${VKS_JOBS:-$(nproc)}"
 
 vks_packages=(cmake ninja-build g++ mingw-w64 g++-mingw-w64-x86-64-posix mingw-w64-tools
-              libwine-dev wine64 wine googletest util-linux)
+              libwine-dev wine64 wine googletest libgtest-dev libgmock-dev util-linux)
 
 vks_install() {
   local missing=()
