@@ -282,7 +282,8 @@ HRESULT ObexConnection::GetFolderListing(int id, const wchar_t* path, FolderEntr
   if (FAILED(hr)) return hr;
   const CBstr name = GetNamePart(full);
   *entries = RemoveEntries(*entries, [&](const FolderEntry& e) {
-    const bool byName = CompareText(e.name, name.GetBstr(), TRUE) == 0;
+    // The module's file system ignores case, as every other path comparison here does.
+    const bool byName = SameText(e.name, name.GetBstr());
     const bool byShort = e.shortName && e.shortName[0] && SameText(e.shortName, name.GetBstr());
     return !byName && !byShort;
   });

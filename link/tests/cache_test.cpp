@@ -89,14 +89,14 @@ TEST_F(CacheTest, EmptyFolderGivesSFalseFromModuleAndCache) {
   EXPECT_EQ(S_FALSE, hr);
 }
 
-TEST_F(CacheTest, SingleEntryByNameWithCaseOrShortNameWithout) {
+TEST_F(CacheTest, SingleEntryByNameOrShortNameWithoutCase) {
   struct Case {
     const wchar_t* path;
     HRESULT result;
     const wchar_t* found;
   } cases[] = {
       {L"A:\\dir\\f.txt", S_OK, L"f.txt"},
-      {L"A:\\dir\\F.TXT", S_FALSE, nullptr},  // names compare with case
+      {L"A:\\dir\\F.TXT", S_OK, L"f.txt"},  // the module ignores case
       {L"A:\\dir\\f~1.txt", S_OK, L"f.txt"},  // short names without
       {L"A:\\dir\\none", S_FALSE, nullptr},
   };
