@@ -1,8 +1,10 @@
-// com/ComBase.h - reference counting, QI tables, ComPtr and COM_TRY for the suite's COM classes.
+// com/ComBase.h - reference counting, QI tables and object creation for the suite's COM classes.
 #pragma once
 #include <windows.h>
 #include <ole2.h>
 #include <new>
+
+#include "ComCore.h"
 
 // What keeps a server process or a DLL alive: live objects, LockServer calls,
 // registered sinks. One instance per module (see SetComModule).
@@ -86,83 +88,6 @@ HRESULT QueryTable(Class* self, REFIID riid, void** ppv) {
   }                                                                               \
   STDMETHODIMP_(ULONG) AddRef() override { return InternalAddRef(); }             \
   STDMETHODIMP_(ULONG) Release() override { return InternalRelease(); }
-
-// No C++ exception may leave a COM method.
-#define COM_TRY try {
-#define COM_CATCH                                   \
-  }                                                 \
-  catch (const std::bad_alloc&) { return E_OUTOFMEMORY; } \
-  catch (...) { return E_UNEXPECTED; }
-
-#define RETURN_IF_FAILED(expr)                 \
-  do {                                         \
-    HRESULT hr_ = (expr);                      \
-    if (FAILED(hr_)) return hr_;               \
-  } while (0)
-
-inline HRESULT HrFromWin32(LONG error) {
-  return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
-}
-inline HRESULT HrFromWin32Bool(BOOL ok) {
-  if (ok) return S_OK;
-  DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
-template <class T> class ComPtr {
-public:
-  ComPtr() = default;
-  ComPtr(T* p) : m_p(p) { if (m_p) m_p->AddRef(); }
-  ComPtr(const ComPtr& other) : ComPtr(other.m_p) {}
-  ComPtr(ComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
-  ~ComPtr() { Reset(); }
-  ComPtr& operator=(const ComPtr& other) {
-    if (other.m_p) other.m_p->AddRef();
-    Reset();
-    m_p = other.m_p;
-    return *this;
-  }
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_p = other.m_p;
-      other.m_p = nullptr;
-    }
-    return *this;
-  }
-  void Reset() {
-    if (T* p = m_p) {
-      m_p = nullptr;
-      p->Release();
-    }
-  }
-  void Attach(T* p) { Reset(); m_p = p; }
-  T* Detach() { T* p = m_p; m_p = nullptr; return p; }
-  T* Get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-  // For out parameters; the pointer must be empty (it would leak otherwise).
-  T** operator&() {
-    Reset();
-    return &m_p;
-  }
-  // ptr.As(&other) with other a ComPtr<U> (its operator& empties it).
-  template <class U> HRESULT As(U** out) const {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!m_p) return E_POINTER;
-    return m_p->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out));
-  }
-  HRESULT CopyTo(T** out) const {
-    if (!out) return E_POINTER;
-    *out = m_p;
-    if (m_p) m_p->AddRef();
-    return S_OK;
-  }
-
-private:
-  T* m_p = nullptr;
-};
 
 // T derives from CComObjectBase; T::FinalConstruct runs before the QI.
 template <class T> HRESULT CreateComObject(REFIID riid, void** ppv) {

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "ComCore.h"
 #include "OBEXHelpers.h"
 #include "SuiteString.h"
 #include "SuiteUtil.h"
@@ -262,10 +263,11 @@ HRESULT OBEXCom::PutFile(int id, const wchar_t* path, IStream* source, DWORD siz
   if (SUCCEEDED(hr)) hr = m_packets->AddUInt32Header(kHdrLength, size);
   if (SUCCEEDED(hr) && !telecom) hr = m_packets->AddTimeHeader(modified, kObexPut);
   if (FAILED(hr)) return Finish(hr);
-  source->AddRef();
-  hr = m_packets->SendFromStream({size, source},
-                                 telecom ? kTelecomPutTimeoutMs : kObexDefaultTimeoutMs);
-  source->Release();
+  {
+    const ComPtr<IStream> held(source);  // for as long as the packets read it
+    hr = m_packets->SendFromStream({size, held.Get()},
+                                   telecom ? kTelecomPutTimeoutMs : kObexDefaultTimeoutMs);
+  }
   hr = Finish(hr);
   if (SUCCEEDED(hr) && !telecom) hr = SetAttributes(id, path, attributes);
   return hr;
@@ -304,8 +306,7 @@ HRESULT OBEXCom::SetTime(int, const wchar_t* path, DATE created, DATE accessed, 
 
 HRESULT OBEXCom::AttachTransport(ITransportLayer* transport) {
   if (!m_packets) {
-    const HRESULT hr = CreateObexPacketLayer(&m_packets);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(CreateObexPacketLayer(&m_packets));
   }
   const HRESULT hr = m_packets->AttachTransport(transport);
   if (FAILED(hr)) {

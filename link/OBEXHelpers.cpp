@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ComCore.h"
 #include "OBEXUtility.h"
 #include "ResultCodes.h"
 #include "SuiteUtil.h"
@@ -231,8 +232,7 @@ HRESULT OBEXHelpers::WriteCounted(BYTE id, const BYTE* data, size_t bytes, int u
   // leaves an empty piece (an empty Name means something else).
   if (Space() < 3 + (units ? unit : 0)) {
     if (!split || PacketEmpty()) return E_OBEX_PATH_TOO_LONG;
-    const HRESULT hr = Flush(split);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(Flush(split));
   }
   BYTE* header = m_pCursor;
   m_pCursor += 3;
@@ -244,8 +244,7 @@ HRESULT OBEXHelpers::WriteCounted(BYTE id, const BYTE* data, size_t bytes, int u
       }
       header[0] = id;
       WriteBE16(header + 1, static_cast<size_t>(m_pCursor - header));
-      const HRESULT hr = Flush(split);
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(Flush(split));
       header = m_pCursor;
       m_pCursor += 3;
     }
@@ -274,14 +273,12 @@ HRESULT OBEXHelpers::WriteAppParams(const std::vector<AppParam>& params, BYTE op
       if (!split) return E_OBEX_PATH_TOO_LONG;
       WriteBE16(header + 1, static_cast<size_t>(m_pCursor - header));
       header = nullptr;
-      const HRESULT hr = Flush(split);
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(Flush(split));
     }
     if (!header) {
       if (Space() < 3 + size) {
         if (!split || PacketEmpty()) return E_OBEX_PATH_TOO_LONG;
-        const HRESULT hr = Flush(split);
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(Flush(split));
       }
       header = m_pCursor;
       header[0] = kHdrAppParams;
@@ -469,8 +466,7 @@ HRESULT OBEXHelpers::SetPathStep(BYTE flags, const wchar_t* name) {
 HRESULT OBEXHelpers::NavigateToPath(const wchar_t* path, BYTE opcode, bool enterLast) {
   if (!m_transport || !m_pBuf) return E_UNEXPECTED;
   WORD volumes = 0;
-  HRESULT hr = m_transport->GetVolumeCount(&volumes);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(m_transport->GetVolumeCount(&volumes));
   if (!IsValidObexPath(path)) return E_OBEX_PATH_TOO_LONG;
 
   const wchar_t* rest = path;
@@ -478,14 +474,12 @@ HRESULT OBEXHelpers::NavigateToPath(const wchar_t* path, BYTE opcode, bool enter
     const std::wstring drive(path, 2);
     if (drive != m_currentDrive) {
       m_currentDrive.clear();
-      hr = SetPathStep(0, drive.c_str());
-      if (SUCCEEDED(hr)) hr = SetPathStep(0, L"");
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(SetPathStep(0, drive.c_str()));
+      RETURN_IF_FAILED(SetPathStep(0, L""));
       m_currentFolder = L"\\";
       m_currentDrive = drive;
     } else if (path[2] == 0 && m_currentFolder != L"\\") {
-      hr = SetPathStep(0, L"");
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(SetPathStep(0, L""));
     }
     rest = path + 2;
   }
@@ -512,8 +506,7 @@ HRESULT OBEXHelpers::NavigateToPath(const wchar_t* path, BYTE opcode, bool enter
     } else if (151000.0 * static_cast<double>(up - 1) <
                151400.0 * static_cast<double>(common + 1) + 200.0 * static_cast<double>(commonChars)) {
       for (size_t i = 0; i + 1 < up; ++i) {
-        hr = SetPathStep(3, nullptr);
-        if (FAILED(hr)) return hr;
+        RETURN_IF_FAILED(SetPathStep(3, nullptr));
       }
       pendingUp = true;
       from = common;
@@ -521,8 +514,7 @@ HRESULT OBEXHelpers::NavigateToPath(const wchar_t* path, BYTE opcode, bool enter
       toRoot = true;
     }
     if (toRoot) {
-      hr = SetPathStep(0, L"");
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(SetPathStep(0, L""));
       from = 0;
     }
   }
@@ -533,15 +525,12 @@ HRESULT OBEXHelpers::NavigateToPath(const wchar_t* path, BYTE opcode, bool enter
     BYTE flags = pendingUp ? 3 : 2;
     const bool creates = enterLast && i + 1 == parts.size();
     if (creates) flags &= static_cast<BYTE>(~2);
-    hr = SetPathStep(flags, parts[i].c_str());
+    const HRESULT hr = SetPathStep(flags, parts[i].c_str());
     if (FAILED(hr)) return hr;
     if (creates) created = hr;  // the module's answer tells whether it was there
     pendingUp = false;
   }
-  if (pendingUp) {
-    hr = SetPathStep(3, nullptr);
-    if (FAILED(hr)) return hr;
-  }
+  if (pendingUp) RETURN_IF_FAILED(SetPathStep(3, nullptr));
 
   BeginPacket();
   if (enterLast) return created;  // nothing is named after entering the folder
@@ -563,8 +552,7 @@ HRESULT OBEXHelpers::SendFromStream(const ObexSendSource& source, DWORD timeoutM
   const int space = GetPacketSpace() - 3;
   if (space < 0) {
     // The caller's headers left no room for a Body header: send them alone.
-    hr = Transact(kObexPut, timeoutMs);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(Transact(kObexPut, timeoutMs));
     sentAny = true;
     chunk = m_wdMaxPacket - 6u;
   } else {
@@ -585,8 +573,7 @@ HRESULT OBEXHelpers::SendFromStream(const ObexSendSource& source, DWORD timeoutM
     }
     m_pCursor += 3 + chunk;
     remaining -= chunk;
-    hr = Transact(kObexPut, timeoutMs);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(Transact(kObexPut, timeoutMs));
     sentAny = true;
     chunk = m_wdMaxPacket - 6u;
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "ComCore.h"
 #include "LockScope.h"
 #include "ResultCodes.h"
 
@@ -252,14 +253,11 @@ HRESULT ObexConnection::ListFolder(int id, const CBstr& folder, const wchar_t* l
                                    FolderEntry** entries) {
   const bool telecom = IsTelecomPath(folder);
   CacheEntry* cached = telecom ? nullptr : Find(folder);
-  HRESULT hr;
   if (cached) {
     cached->InsertAfter(&m_cache);  // most recently used first
-    hr = CopyFolderEntries(cached->listing, entries);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(CopyFolderEntries(cached->listing, entries));
   } else {
-    hr = Filter(id, m_inner->GetFolderListing(id, listingPath, entries));
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(Filter(id, m_inner->GetFolderListing(id, listingPath, entries)));
     if (!telecom) Store(folder, *entries);
   }
   if (IsVolumeRoot(folder))
@@ -278,8 +276,7 @@ HRESULT ObexConnection::GetFolderListing(int id, const wchar_t* path, FolderEntr
   if (length > 0 && full.GetAt(length - 1) == L'*') return ListFolder(id, folder, path, entries);
 
   const CBstr listing = ConcatStrings(folder, L"\\*");
-  HRESULT hr = ListFolder(id, folder, listing.GetBstr(), entries);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(ListFolder(id, folder, listing.GetBstr(), entries));
   const CBstr name = GetNamePart(full);
   *entries = RemoveEntries(*entries, [&](const FolderEntry& e) {
     // The module's file system ignores case, as every other path comparison here does.
@@ -509,8 +506,7 @@ HRESULT ObexConnection::OpenLink(const char* port, int baud) {
 HRESULT ObexConnection::Connect(int* id, int targetKind) {
   if (!id) return E_INVALIDARG;
   if (targetKind == 1 && GetConnectionId() == 1) {
-    const HRESULT hr = CloseConnection(1, 0);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(CloseConnection(1, 0));
   }
   if (IsConnected()) {
     *id = GetConnectionId();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "ComCore.h"
 #include "ResultCodes.h"
 
 namespace {
@@ -185,8 +186,7 @@ HRESULT CObexSerialAdapter::LeaveObexMode() {
   if (!port) return E_UNEXPECTED;
   Sleep(kEscapeGuardMs);
   DWORD length = 3;
-  HRESULT hr = WritePacket(reinterpret_cast<const BYTE*>("+++"), &length);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(WritePacket(reinterpret_cast<const BYTE*>("+++"), &length));
   Sleep(kEscapeGuardMs);
   port->Purge(kPurgeAll);
   return S_OK;
@@ -200,11 +200,10 @@ HRESULT CObexSerialAdapter::Transact(BYTE* buffer, WORD* length, DWORD timeoutMs
   if (capacity < kObexHeaderBytes || *length > capacity) return E_INVALIDARG;
 
   DWORD out = *length;
-  HRESULT hr = WritePacket(buffer, &out);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(WritePacket(buffer, &out));
 
   WORD got = kObexHeaderBytes;
-  hr = port->ReadFull(buffer, &got, timeoutMs);
+  HRESULT hr = port->ReadFull(buffer, &got, timeoutMs);
   WORD announced = 0;
   if (SUCCEEDED(hr)) {
     announced = static_cast<WORD>((buffer[1] << 8) | buffer[2]);

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "ComCore.h"
 #include "ObexConnection.h"
 #include "Request.h"
 #include "LockScope.h"
@@ -69,9 +70,8 @@ HRESULT CPhysicalConnection::Open(int transportId) {
   m_transportId = transportId;
   if (!m_obex) {
     IObex2* inner = nullptr;
-    const HRESULT hr = m_factories.createObex(&inner);
-    if (FAILED(hr)) return hr;
-    if (!inner) return FAILED(hr) ? hr : E_UNEXPECTED;
+    RETURN_IF_FAILED(m_factories.createObex(&inner));
+    if (!inner) return E_UNEXPECTED;
     m_obex = new (std::nothrow) ObexConnection(inner);
     if (!m_obex) {
       delete inner;
@@ -241,8 +241,7 @@ HRESULT CPhysicalConnection::Connect(int* connectionId, int targetKind) {
   CLockScope lock(m_lock);
   if (!m_obex) return E_UNEXPECTED;
   if (!m_obex->IsConnected()) {
-    const HRESULT hr = OpenTransport(1);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(OpenTransport(1));
   }
   HRESULT hr = m_obex->Connect(connectionId, targetKind);
   if (SUCCEEDED(hr) && m_model.empty()) {
@@ -302,12 +301,10 @@ HRESULT CPhysicalConnection::CreateTransport(int transportId, int linkKind) {
   if (transportId != kTransportSerial || linkKind != 1) return E_INVALIDARG;
   CLockScope lock(m_lock);
   if (m_factories.openPort) {
-    const HRESULT hr = OpenPort();
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(OpenPort());
   }
   ITransportLayer* fresh = nullptr;
-  const HRESULT hr = m_factories.createTransport(&fresh, m_port);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(m_factories.createTransport(&fresh, m_port));
   if (!fresh) return E_UNEXPECTED;
   // The old transport goes only once the packet layer points at the new one.
   ITransportLayer* old = m_transport;
@@ -361,8 +358,7 @@ HRESULT GetConnection(CPhysicalConnection** connection, int transportId, BSTR po
   if (found != map.end() && found->second) {
     CPhysicalConnection* existing = found->second;
     if (!existing->GetObex() || !existing->HasWorker()) {
-      const HRESULT hr = existing->Open(transportId);
-      if (FAILED(hr)) return hr;
+      RETURN_IF_FAILED(existing->Open(transportId));
     }
     *connection = existing;
     return S_OK;

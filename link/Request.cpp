@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "ComCore.h"
 #include "ObexConnection.h"
 #include "PhysicalConnection.h"
 #include "LockScope.h"
@@ -47,10 +48,8 @@ Request::Request(CPhysicalConnection* owner, int requestType, short volumes, int
 
 void Request::DropMarshalledStream() {
   if (!marshalledStream) return;
-  IStream* stream = nullptr;
-  if (SUCCEEDED(CoGetInterfaceAndReleaseStream(marshalledStream, IID_IStream,
-                                               reinterpret_cast<void**>(&stream))))
-    stream->Release();
+  ComPtr<IStream> stream;
+  CoGetInterfaceAndReleaseStream(marshalledStream, IID_IStream, reinterpret_cast<void**>(&stream));
   marshalledStream = nullptr;
 }
 
@@ -206,12 +205,11 @@ namespace {
 
 HRESULT HandleCopy(Request* r) {
   LONG freeBytes = 0;
-  HRESULT hr = r->obex->GetCapacity(r->connectionId, GetDrivePart(r->path2).GetBstr(),
-                                    &freeBytes, 2);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(r->obex->GetCapacity(r->connectionId, GetDrivePart(r->path2).GetBstr(),
+                                        &freeBytes, 2));
   FolderEntry* source = nullptr;
-  hr = r->obex->GetFolderListing(r->connectionId, r->path.GetBstr(), &source);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(r->obex->GetFolderListing(r->connectionId, r->path.GetBstr(), &source));
+  HRESULT hr;
   if (!source) hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   else if (source->size > static_cast<DWORD>(freeBytes)) hr = STG_E_MEDIUMFULL;
   else hr = r->obex->Copy(r->connectionId, r->path2.GetBstr(), r->path.GetBstr());
@@ -234,8 +232,7 @@ HRESULT HandleCreateDir(Request* r) {
 
 HRESULT HandleGetCapacity(Request* r) {
   if (r->total) {
-    const HRESULT hr = r->obex->GetCapacity(r->connectionId, r->path.GetBstr(), r->total, 1);
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(r->obex->GetCapacity(r->connectionId, r->path.GetBstr(), r->total, 1));
   }
   if (r->free) return r->obex->GetCapacity(r->connectionId, r->path.GetBstr(), r->free, 2);
   return S_OK;
@@ -323,18 +320,17 @@ HRESULT HandleMoveDir(Request* r) {
 
 HRESULT HandlePutFile(Request* r) {
   r->requeue = false;
-  IStream* stream = nullptr;
-  HRESULT hr;
+  ComPtr<IStream> stream;
   if (r->marshalledStream) {
-    hr = CoGetInterfaceAndReleaseStream(r->marshalledStream, IID_IStream,
-                                        reinterpret_cast<void**>(&stream));
+    IStream* marshalled = r->marshalledStream;
     r->marshalledStream = nullptr;
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(
+        CoGetInterfaceAndReleaseStream(marshalled, IID_IStream, reinterpret_cast<void**>(&stream)));
   } else if (r->content) {
-    hr = r->content->QueryInterface(IID_IStream, reinterpret_cast<void**>(&stream));
-    r->content->Release();
+    ComPtr<IUnknown> content;
+    content.Attach(r->content);
     r->content = nullptr;
-    if (FAILED(hr)) return hr;
+    RETURN_IF_FAILED(content->QueryInterface(IID_IStream, reinterpret_cast<void**>(&stream)));
   } else {
     return E_INVALIDARG;
   }
@@ -342,7 +338,7 @@ HRESULT HandlePutFile(Request* r) {
   STATSTG stat{};
   LARGE_INTEGER zero{};
   DATE created = 0, accessed = 0, modified = 0;
-  hr = stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  HRESULT hr = stream->Seek(zero, STREAM_SEEK_SET, nullptr);
   if (SUCCEEDED(hr)) hr = stream->Stat(&stat, STATFLAG_NONAME);
   if (SUCCEEDED(hr) && stat.cbSize.QuadPart > 0xFFFFFFFFull) hr = E_INVALIDARG;
   if (SUCCEEDED(hr) && !(FileTimeToDate(stat.ctime, &created) &&
@@ -356,11 +352,10 @@ HRESULT HandlePutFile(Request* r) {
     FreeEntryList(existing);
   }
   if (SUCCEEDED(hr)) {
-    hr = r->obex->PutFile(r->connectionId, r->path.GetBstr(), stream, stat.cbSize.LowPart,
+    hr = r->obex->PutFile(r->connectionId, r->path.GetBstr(), stream.Get(), stat.cbSize.LowPart,
                           r->attributes, created, accessed, modified);
     if (hr == STG_E_MEDIUMFULL) r->obex->Delete(r->connectionId, r->path.GetBstr());
   }
-  stream->Release();
   return hr;
 }
 

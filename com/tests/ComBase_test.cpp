@@ -56,6 +56,20 @@ TEST(ComObject, CountedObjectHoldsOneLockAndAnswersItsInterfaces) {
   EXPECT_EQ(0, scope.module.GetLockCount());
 }
 
+#ifdef NDEBUG
+// Debug builds stop here; a release build must not leak what the pointer held.
+TEST(ComPtrTest, AddressOfAHeldPointerLetsGoOfItFirst) {
+  ComModuleScope scope;
+  ComPtr<IPersist> persist;
+  ASSERT_EQ(S_OK, CreateComObject<CCounted>(IID_IPersist, reinterpret_cast<void**>(&persist)));
+  ASSERT_EQ(1, g_liveObjects);
+  IPersist** slot = &persist;
+  EXPECT_EQ(nullptr, *slot);
+  EXPECT_EQ(0, g_liveObjects);
+  EXPECT_EQ(0, scope.module.GetLockCount());
+}
+#endif
+
 HRESULT CreateGlobal(REFIID riid, void** ppv) { return CreateComObject<CGlobal>(riid, ppv); }
 HRESULT CreateCounted(REFIID riid, void** ppv) { return CreateComObject<CCounted>(riid, ppv); }
 
