@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "ComCore.h"
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "ResultCodes.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "CriticalSection.h"
 #include "FolderEntry.h"
 #include "OBEXCom.h"
 #include "Ring.h"

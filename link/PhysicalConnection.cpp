@@ -8,9 +8,10 @@
 #include <new>
 
 #include "ComCore.h"
+#include "CriticalSection.h"
+#include "MessageWait.h"
 #include "ObexConnection.h"
 #include "Request.h"
-#include "LockScope.h"
 #include "ResultCodes.h"
 
 namespace {
@@ -26,14 +27,6 @@ CCriticalSection& MapLock() {
 std::map<std::string, CPhysicalConnection*>& ConnectionMap() {
   static std::map<std::string, CPhysicalConnection*> map;
   return map;
-}
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
 }
 
 }  // namespace
@@ -141,7 +134,7 @@ void CPhysicalConnection::RunWorker() {
   bool idle = false;
   DWORD lastRequestTime = 0;
   for (;;) {
-    PumpMessages();
+    PumpWaitingMessages();
     DWORD wait = INFINITE;
     if (idle && IsConnected()) {
       const DWORD elapsed = GetTickCount() - lastRequestTime;
@@ -152,8 +145,7 @@ void CPhysicalConnection::RunWorker() {
         idle = false;
       }
     }
-    if (MsgWaitForMultipleObjects(1, &semaphore, FALSE, wait, QS_ALLINPUT) != WAIT_OBJECT_0)
-      continue;
+    if (WaitWithMessageLoop(semaphore, wait) != WAIT_OBJECT_0) continue;
     Request* request;
     {
       CLockScope lock(m_lock);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "CriticalSection.h"
 #include "ITransportLayer.h"
 #include "OBEXCom.h"
 #include "Ring.h"

@@ -4,9 +4,10 @@
 #include <new>
 
 #include "ComCore.h"
+#include "CriticalSection.h"
+#include "MessageWait.h"
 #include "ObexConnection.h"
 #include "PhysicalConnection.h"
-#include "LockScope.h"
 #include "ResultCodes.h"
 
 namespace {
@@ -174,16 +175,7 @@ void RequeueRequest(Request* request) {
 }
 
 void WaitForRequest(Request* request) {
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (MsgWaitForMultipleObjects(1, &request->done, FALSE, INFINITE, QS_ALLINPUT) ==
-        WAIT_OBJECT_0)
-      return;
-  }
+  WaitWithMessageLoop(request->done, INFINITE);
 }
 
 HRESULT FinishRequest(Request* request) {

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 #include <objidl.h>
 
+#include "CriticalSection.h"
 #include "FolderEntry.h"
 #include "IObexStream.h"
 #include "OBEXCom.h"

@@ -1,4 +1,4 @@
-// link/SuiteUtil.cpp - times, CRC-16, folder entry chains, receive buffer, lock.
+// link/SuiteUtil.cpp - times, CRC-16, folder entry chains, receive buffer.
 #include "SuiteUtil.h"
 
 #include <objbase.h>
@@ -217,29 +217,4 @@ HRESULT CGetFileBuffer::Write(const BYTE* data, DWORD length) {
 DWORD CGetFileBuffer::CopyOut(BYTE* destination) const {
   if (destination && m_used) memcpy(destination, m_data, m_used);
   return m_used;
-}
-
-CCriticalSection::CCriticalSection() : m_enteredAtConstruction(false) {
-  InitializeCriticalSection(&m_section);
-}
-
-CCriticalSection::CCriticalSection(bool enter) : m_enteredAtConstruction(enter) {
-  InitializeCriticalSection(&m_section);
-  if (enter) EnterCriticalSection(&m_section);
-}
-
-CCriticalSection::~CCriticalSection() {
-  if (m_enteredAtConstruction) LeaveCriticalSection(&m_section);
-  DeleteCriticalSection(&m_section);
-}
-
-void CCriticalSection::Enter() { EnterCriticalSection(&m_section); }
-void CCriticalSection::Leave() { LeaveCriticalSection(&m_section); }
-
-void CCriticalSection::Enter(CCriticalSection* lock) {
-  if (lock) lock->Enter();
-}
-
-void CCriticalSection::Leave(CCriticalSection* lock) {
-  if (lock) lock->Leave();
 }

@@ -1,4 +1,4 @@
-// link/SuiteUtil.h - times, CRC-16, folder entry chains, receive buffer, lock.
+// link/SuiteUtil.h - times, CRC-16, folder entry chains, receive buffer.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -45,25 +45,4 @@ private:
   BYTE* m_data;
   DWORD m_used;
   DWORD m_capacity;
-};
-
-// Critical section; constructed with enter = true it is also a scoped lock
-// for itself (it leaves on destruction).
-class CCriticalSection {
-public:
-  CCriticalSection();
-  explicit CCriticalSection(bool enter);
-  ~CCriticalSection();
-  CCriticalSection(const CCriticalSection&) = delete;
-  CCriticalSection& operator=(const CCriticalSection&) = delete;
-
-  void Enter();
-  void Leave();
-  // For a lock that may not exist: nothing happens for null.
-  static void Enter(CCriticalSection* lock);
-  static void Leave(CCriticalSection* lock);
-
-private:
-  CRITICAL_SECTION m_section;
-  bool m_enteredAtConstruction;
 };

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ComBase.h"
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "Ring.h"
 #include "VKSServer.h"
 

@@ -1,5 +1,6 @@
 // server/ExeModule.cpp - message loop with idle exit and the shutdown handshake.
 #include "ExeModule.h"
+#include "MessageWait.h"
 #include "ServerParts.h"
 
 ExeModule g_exeModule;
@@ -9,13 +10,9 @@ constexpr DWORD kGateDelayMs = 50;
 }
 
 ExeModule::ExeModule()
-    : m_wakeEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      m_loopEndedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    : m_wakeEvent(CEvent::Kind::AutoReset), m_loopEndedEvent(CEvent::Kind::ManualReset) {}
 
-ExeModule::~ExeModule() {
-  if (m_wakeEvent) CloseHandle(m_wakeEvent);
-  if (m_loopEndedEvent) CloseHandle(m_loopEndedEvent);
-}
+ExeModule::~ExeModule() = default;
 
 LONG ExeModule::Unlock() {
   m_lastUnlock = GetTickCount();
@@ -41,44 +38,40 @@ DWORD ExeModule::NextWait() {
 
 void ExeModule::Sleep(DWORD wait) {
   if (wait <= kGateDelayMs) {
-    MsgWaitForMultipleObjects(1, &m_wakeEvent, FALSE, wait, QS_ALLINPUT);
+    WaitWithMessageLoop(m_wakeEvent, wait, MessageWait::ReturnOnMessage);
     return;
   }
-  if (MsgWaitForMultipleObjects(1, &m_wakeEvent, FALSE, kGateDelayMs, QS_ALLINPUT) != WAIT_TIMEOUT) return;
+  if (WaitWithMessageLoop(m_wakeEvent, kGateDelayMs, MessageWait::ReturnOnMessage) != WAIT_TIMEOUT) return;
   // Quiet for 50 ms: shell notifications may go out while the loop sleeps on.
   HANDLE gate = GetShellNotifyGate();
   if (gate) SetEvent(gate);
-  MsgWaitForMultipleObjects(1, &m_wakeEvent, FALSE, wait - kGateDelayMs, QS_ALLINPUT);
+  WaitWithMessageLoop(m_wakeEvent, wait - kGateDelayMs, MessageWait::ReturnOnMessage);
   if (gate) ResetEvent(gate);
 }
 
 void ExeModule::RunMessageLoop() {
   m_lastUnlock = GetTickCount();
-  ResetEvent(m_loopEndedEvent);
+  m_loopEndedEvent.Reset();
   m_shutdownRequested = 0;
   for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    PumpWaitingMessages();
     DWORD wait = NextWait();
     if (wait == INFINITE) break;
     if (wait) Sleep(wait);
   }
-  SetEvent(m_loopEndedEvent);
+  m_loopEndedEvent.Set();
 }
 
 void ExeModule::NoteActivity() {
-  if (m_wakeEvent) SetEvent(m_wakeEvent);
+  m_wakeEvent.Set();
 }
 
 bool ExeModule::WaitForShutdown(DWORD timeoutMs) {
   InterlockedExchange(&m_shutdownRequested, 1);
-  SetEvent(m_wakeEvent);
+  m_wakeEvent.Set();
   if (WaitForSingleObject(m_loopEndedEvent, timeoutMs ? timeoutMs : 1) == WAIT_OBJECT_0) return true;
   InterlockedExchange(&m_shutdownRequested, 0);
-  ResetEvent(m_wakeEvent);
+  m_wakeEvent.Reset();
   // The loop may have ended just after the wait gave up; that is a shutdown.
-  return WaitForSingleObject(m_loopEndedEvent, 0) == WAIT_OBJECT_0;
+  return m_loopEndedEvent.IsSet();
 }

@@ -1,6 +1,7 @@
 // server/ExeModule.h - the server's lock count, its message loop and shutdown on request.
 #pragma once
 #include "ComBase.h"
+#include "Handle.h"
 
 class ExeModule : public CComModuleBase {
 public:
@@ -28,8 +29,8 @@ private:
   void Sleep(DWORD wait);
 
   volatile DWORD m_lastUnlock = 0;
-  HANDLE m_wakeEvent;        // auto-reset; set by WaitForShutdown
-  HANDLE m_loopEndedEvent;   // manual-reset
+  CEvent m_wakeEvent;        // auto-reset; set by WaitForShutdown
+  CEvent m_loopEndedEvent;   // manual-reset
   volatile LONG m_shutdownRequested = 0;
 };
 

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <new>
 
-#include "LockScope.h"
+#include "CriticalSection.h"
+#include "MessageWait.h"
 #include "ResultCodes.h"
 #include "ResultData.h"
 
@@ -181,13 +182,12 @@ HRESULT MemorySource::Read(void* buffer, ULONGLONG offset, ULONG count, ULONG* r
 
 // ---- InputSource ----
 
-InputSource::InputSource() : m_dataEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+InputSource::InputSource() : m_dataEvent(CEvent::Kind::ManualReset) {}
 
 InputSource::~InputSource() {
   CLockScope lock(GetTransferLock());
   if (m_cancelled) *m_cancelled = 1;  // the request stops touching us from here on
   m_cancelled = nullptr;
-  if (m_dataEvent) CloseHandle(m_dataEvent);
 }
 
 void InputSource::SetCancelFlagAddress(int* cancelled) {
@@ -209,7 +209,7 @@ HRESULT InputSource::SetFileInfo(STATSTG* info) {
   info->pwcsName = nullptr;
   m_hasInfo = true;
   m_sizeKnown = m_info.cbSize.QuadPart != 0;
-  SetEvent(m_dataEvent);
+  m_dataEvent.Set();
   return S_OK;
 }
 
@@ -219,7 +219,7 @@ HRESULT InputSource::AppendData(const BYTE* data, DWORD length) {
   if (m_complete) return E_UNEXPECTED;
   if (m_sizeKnown && m_total + length > m_info.cbSize.QuadPart) return E_UNEXPECTED;
   const HRESULT hr = Append(data, length);
-  SetEvent(m_dataEvent);
+  m_dataEvent.Set();
   return hr;
 }
 
@@ -227,7 +227,7 @@ void InputSource::SetError(HRESULT failure) {
   CLockScope lock(GetTransferLock());
   if (Cancelled() || SUCCEEDED(failure)) return;
   m_failure = failure;
-  SetEvent(m_dataEvent);
+  m_dataEvent.Set();
 }
 
 void InputSource::Complete() {
@@ -242,7 +242,7 @@ void InputSource::Complete() {
       m_complete = true;
     }
   }
-  SetEvent(m_dataEvent);
+  m_dataEvent.Set();
 }
 
 void InputSource::GetProgress(ULONGLONG* size, ULONGLONG* received) {
@@ -264,15 +264,9 @@ template <class Ready> HRESULT InputSource::WaitLocked(Ready ready) {
   for (;;) {
     if (FAILED(m_failure)) return m_failure;
     if (ready()) return S_OK;
-    ResetEvent(m_dataEvent);
+    m_dataEvent.Reset();
     lock.Leave();
-    if (MsgWaitForMultipleObjects(1, &m_dataEvent, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
+    WaitWithMessageLoop(m_dataEvent, INFINITE);
     lock.Enter();
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ComBase.h"
+#include "Handle.h"
 #include "Request.h"
 
 // Transfer state of a download stream: 0 no file information yet, 1 running,
@@ -92,7 +93,7 @@ class InputSource final : public MemorySource, public IInputSource {
 public:
   InputSource();
   ~InputSource() override;
-  bool IsValid() const { return m_dataEvent != nullptr; }
+  bool IsValid() const { return m_dataEvent.IsValid(); }
 
   void SetCancelFlagAddress(int* cancelled);
 
@@ -113,7 +114,7 @@ private:
   // is stored; returns with the lock held.
   template <class Ready> HRESULT WaitLocked(Ready ready);
 
-  HANDLE m_dataEvent;
+  CEvent m_dataEvent;
   int* m_cancelled = nullptr;
   HRESULT m_failure = S_OK;
   bool m_complete = false;

@@ -4,6 +4,7 @@
 #include "ComDispatch.h"
 #include "ErrorInfoChannel.h"
 #include "ExeModule.h"
+#include "Handle.h"
 #include "Registrar.h"
 #include "ServerParts.h"
 #include "Settings.h"
@@ -102,8 +103,8 @@ void UninitializeWithDeadline(int exitCode) {
 }
 
 void Serve() {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kServerMutexName);
-  if (!mutex) return;
+  const CHandle mutex(CreateMutexW(nullptr, FALSE, kServerMutexName));
+  if (!mutex.IsValid()) return;
   // An abandoned mutex (a crashed server) is ours all the same.
   DWORD wait = WaitForSingleObject(mutex, kServerMutexWaitMs);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
@@ -115,7 +116,6 @@ void Serve() {
     FreeResourceModule(FALSE);
     ReleaseMutex(mutex);
   }
-  CloseHandle(mutex);
 }
 
 }  // namespace

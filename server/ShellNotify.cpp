@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FolderEntry.h"
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "OBEXCom.h"
 #include "Ring.h"
 #include "SuiteUtil.h"

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "ObexConnection.h"
 #include "PhysicalConnection.h"
 #include "RPLStream.h"
@@ -17,27 +17,14 @@ namespace {
 
 PortChangeHook g_portChangeHook = nullptr;
 
-class CSectionScope {
-public:
-  explicit CSectionScope(CRITICAL_SECTION& section) : m_section(section) { EnterCriticalSection(&m_section); }
-  ~CSectionScope() { LeaveCriticalSection(&m_section); }
-  CSectionScope(const CSectionScope&) = delete;
-  CSectionScope& operator=(const CSectionScope&) = delete;
-
-private:
-  CRITICAL_SECTION& m_section;
-};
-
 // One lock for every access object: selecting a port may destroy the
 // connection another object holds (one connection at a time), so reading a
 // connection and queueing on it happen under the same lock as replacing it.
-CRITICAL_SECTION& AccessLock() {
-  static CRITICAL_SECTION* section = [] {
-    static CRITICAL_SECTION s;
-    InitializeCriticalSection(&s);
-    return &s;
-  }();
-  return *section;
+// Made once and never deleted: no destructor at exit deletes a lock that
+// another thread may still hold.
+CCriticalSection& AccessLock() {
+  static CCriticalSection* lock = new CCriticalSection;
+  return *lock;
 }
 // Every live access object, so that none keeps a connection the map destroyed.
 std::set<CVKSAccess*>& Registry() {
@@ -62,20 +49,20 @@ void SetPortChangeHook(PortChangeHook hook) { g_portChangeHook = hook; }
 CVKSAccess::CVKSAccess(const wchar_t* port, int baudRate)
     : portName{}, baud(baudRate), volumeCount(0), connection(nullptr) {
   {
-    CSectionScope scope(AccessLock());
+    CLockScope scope(AccessLock());
     Registry().insert(this);
   }
   if (port) SelectPort(port, false);
 }
 
 CVKSAccess::~CVKSAccess() {
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   Registry().erase(this);
   Detach();
 }
 
 void CVKSAccess::Detach() {
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   if (connection && connection->GetObex()) {
     const int id = connection->GetObex()->GetConnectionId();
     if (id) connection->Disconnect(id, true);
@@ -85,7 +72,7 @@ void CVKSAccess::Detach() {
 }
 
 void CVKSAccess::CloseAllAccess() {
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   for (CVKSAccess* access : Registry()) access->Detach();
   CloseAllConnections();
 }
@@ -111,7 +98,7 @@ HRESULT CVKSAccess::QueryModel(const wchar_t* port, int baudRate, CBstr* model) 
   if (!port || !model) return E_POINTER;
   Request* request = nullptr;
   {
-    CSectionScope scope(AccessLock());
+    CLockScope scope(AccessLock());
     CPhysicalConnection* link = nullptr;
     RETURN_IF_FAILED(OpenConnection(port, baudRate, &link));
     request = new (std::nothrow) Request(link, kRequestGetMobileModel, 0, 0);
@@ -127,14 +114,14 @@ HRESULT CVKSAccess::QueryModel(const wchar_t* port, int baudRate, CBstr* model) 
 }
 
 CBstr CVKSAccess::GetPortName() {
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   return CBstr(portName);
 }
 
 HRESULT CVKSAccess::SelectPort(const wchar_t* port, bool notify) {
   if (!port) return E_POINTER;
   if (!*port) return E_INVALIDARG;
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   if (connection && CompareText(port, portName, FALSE) == 0) return S_OK;
   lstrcpynW(portName, port, ARRAYSIZE(portName));
   CharUpperW(portName);
@@ -150,7 +137,7 @@ HRESULT CVKSAccess::SelectPort(const wchar_t* port, bool notify) {
 HRESULT CVKSAccess::GetVolumeCount(short* count) {
   if (!count) return E_POINTER;
   *count = 0;
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   if (!portName[0]) return E_CONNECTION_LOST;
   wchar_t port[32];
   lstrcpynW(port, portName, ARRAYSIZE(port));
@@ -255,7 +242,7 @@ bool CVKSAccess::IsValidPath(const CBstr& path, bool allowWildcards) {
 }
 
 void CVKSAccess::InvalidateCache() {
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   if (connection && connection->GetObex()) connection->GetObex()->InvalidateCache();
 }
 
@@ -300,7 +287,7 @@ HRESULT CVKSAccess::RunPath(int type, const wchar_t* path, PathKind kind, const 
   Request* request = nullptr;
   {
     // The connection cannot be replaced between reading it and queueing on it.
-    CSectionScope scope(AccessLock());
+    CLockScope scope(AccessLock());
     CBstr normal;
     RETURN_IF_FAILED(NormalizePath(path, &normal));
     const bool ok = (kind == PathKind::RootAllowed && !normal.GetLength()) ||
@@ -314,7 +301,7 @@ HRESULT CVKSAccess::RunPath(int type, const wchar_t* path, PathKind kind, const 
 HRESULT CVKSAccess::RunTwoPaths(int type, const wchar_t* existingPath, const wchar_t* newPath) {
   CBstr second;
   {
-    CSectionScope scope(AccessLock());
+    CLockScope scope(AccessLock());
     RETURN_IF_FAILED(NormalizePath(newPath, &second));
     if (!IsValidPath(second, false)) return E_INVALIDARG;
   }
@@ -328,7 +315,7 @@ HRESULT CVKSAccess::RunVolume(int type, const wchar_t* volume, bool mustName, co
                               const After& after) {
   Request* request = nullptr;
   {
-    CSectionScope scope(AccessLock());
+    CLockScope scope(AccessLock());
     RETURN_IF_FAILED(ValidateVolumeName(volume));
     if (mustName && (!volume || !*volume)) return E_INVALIDARG;
     RETURN_IF_FAILED(Queue(type, GetDrivePart(CBstr(volume)), fill, &request));
@@ -528,7 +515,7 @@ HRESULT CVKSAccess::GetFile(const wchar_t* path, IUnknown** content) {
   if (!path) return E_INVALIDARG;
   if (!content) return E_POINTER;
   *content = nullptr;
-  CSectionScope scope(AccessLock());
+  CLockScope scope(AccessLock());
   CBstr normal;
   RETURN_IF_FAILED(NormalizePath(path, &normal));
   if (!IsValidPath(normal, false)) return E_INVALIDARG;

@@ -1,10 +1,9 @@
-// link/tests/suiteutil_test.cpp - dates, CRC-16, folder entries, receive buffer, lock.
+// link/tests/suiteutil_test.cpp - dates, CRC-16, folder entries, receive buffer.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "SuiteUtil.h"
@@ -269,34 +268,4 @@ TEST(CGetFileBufferTest, RefusesWritesThatWouldWrapTheCount) {
   EXPECT_EQ(S_OK, none.Write(data.data(), 0));
   EXPECT_EQ(E_INVALIDARG, none.Write(data.data(), 1));
   EXPECT_EQ(0u, none.CopyOut(nullptr));
-}
-
-TEST(CCriticalSectionTest, SharedLockExcludesOtherThreads) {
-  CCriticalSection lock;
-  long counter = 0;  // plain increments: only the lock keeps them whole
-  auto work = [&] {
-    for (int i = 0; i < 200000; ++i) {
-      lock.Enter();
-      counter = counter + 1;
-      lock.Leave();
-    }
-  };
-  std::thread t1(work), t2(work), t3(work);
-  t1.join();
-  t2.join();
-  t3.join();
-  EXPECT_EQ(600000, counter);
-}
-
-TEST(CCriticalSectionTest, EnteredAtConstructionAndNullSafeHelpers) {
-  {
-    CCriticalSection scoped(true);
-    scoped.Enter();  // recursive entry by the owner
-    scoped.Leave();
-  }  // leaves and deletes without hanging
-  CCriticalSection::Enter(nullptr);
-  CCriticalSection::Leave(nullptr);
-  CCriticalSection lock;
-  CCriticalSection::Enter(&lock);
-  CCriticalSection::Leave(&lock);
 }

@@ -10,7 +10,7 @@
 #include <shlobj.h>
 
 #include "ExeModule.h"
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "ShellNotify.h"
 #include "SuiteUtil.h"
 

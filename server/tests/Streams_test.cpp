@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "LockScope.h"
+#include "CriticalSection.h"
 #include "RPLStream.h"
 #include "ResultCodes.h"
 

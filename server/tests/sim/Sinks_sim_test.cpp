@@ -1,6 +1,7 @@
 // Change sinks of clients in another process than the server: which changes
 // reach them, when, and how a registration keeps the server alive.
 #include "SimFixtures.h"
+#include "MessageWait.h"
 #include "../RecordingSink.h"
 
 #include <cstdlib>
@@ -13,17 +14,8 @@ using ClientSink = RecordingSink;
 
 // The sinks are called into this apartment: its messages must flow.
 void Pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= ms) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-  }
+  WaitWithMessageLoop(nullptr, 0, ms);
+  PumpWaitingMessages();
 }
 
 class SinkSim : public ServerSimTest {
