@@ -1,5 +1,6 @@
 // tools/common/ConsoleText.cpp - usage, wrapping and result reporting of the console tools.
 #include "ConsoleText.h"
+#include "EntryList.h"
 #include "ErrorText.h"
 #include <cstdio>
 #include <vector>
@@ -88,3 +89,8 @@ bool CheckResult(HRESULT result, const char* fallback) {
 }
 
 void IgnoreResult(HRESULT) { ClearErrorInfo(); }
+
+bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                 const char* fallback) {
+  return CheckResult(ReadEntries(volume, path, directoriesOnly, list), fallback);
+}

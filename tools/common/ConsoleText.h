@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <string>
 
+class CEntryList;
+struct IVKSVolume;
+
 // Printed by every usage text for its "%s".
 extern const char kToolVersion[];
 // The fallback lines of CheckResult; "%x" takes the code.
@@ -30,3 +33,8 @@ bool CheckResult(HRESULT result, const char* fallback);
 void IgnoreResult(HRESULT result);
 // The same as CheckResult, but the bytes go to output instead of standard output.
 bool CheckResult(HRESULT result, const char* fallback, std::string* output);
+
+// ReadEntries (the middle layer's row reader) with any failure reported
+// through CheckResult(fallback).
+bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                 const char* fallback);

@@ -1,4 +1,4 @@
-// link/ResourceModule.h - texts, dialogs and menus of one module in one chosen language.
+// core/ResourceModule.h - texts, dialogs and menus of one module in one chosen language.
 #pragma once
 #include <windows.h>
 #include <type_traits>

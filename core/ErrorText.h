@@ -1,4 +1,4 @@
-// tools/common/ErrorText.h - the text of a failed call: its error object or the system's message.
+// core/ErrorText.h - the text of a failed call: its error object or the system's message.
 #pragma once
 #include <windows.h>
 #include "SuiteString.h"

@@ -1,4 +1,4 @@
-// server/RPLStream.h - the suite's read-only IStream base, and the download
+// core/RPLStream.h - the suite's read-only IStream base, and the download
 // stream a GetFile call returns with the buffer the connection's worker fills.
 #pragma once
 #include <windows.h>

@@ -1,4 +1,4 @@
-// tools/common/tests/StdoutCapture.h - collects what a test prints to standard output.
+// testing/winsupport/StdoutCapture.h - collects what a test prints to standard output.
 #pragma once
 #include <cstdio>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// link/ResourceModule.cpp - resource loaders in the chosen language.
+// core/ResourceModule.cpp - resource loaders in the chosen language.
 #include "ResourceModule.h"
 
 namespace {

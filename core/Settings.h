@@ -1,4 +1,4 @@
-// server/Settings.h - the suite's "Port" and "Language" settings.
+// core/Settings.h - the suite's "Port" and "Language" settings.
 #pragma once
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// server/RPLStream.cpp - stream base, memory and download sources, the GetFile stream.
+// core/RPLStream.cpp - stream base, memory and download sources, the GetFile stream.
 #include "RPLStream.h"
 
 #include <algorithm>

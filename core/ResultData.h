@@ -1,4 +1,4 @@
-// server/ResultData.h - an HRESULT with its text in the chosen language, published as error information.
+// core/ResultData.h - an HRESULT with its text in the chosen language, published as error information.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>

@@ -1,4 +1,4 @@
-// tools/common/VKSFileStream.cpp - read-only IStream over a PC file.
+// core/VKSFileStream.cpp - read-only IStream over a PC file.
 #include "VKSFileStream.h"
 
 #include <new>

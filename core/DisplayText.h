@@ -1,4 +1,4 @@
-// tools/common/DisplayText.h - numbers, sizes and dates as the user's locale shows them.
+// core/DisplayText.h - numbers, sizes and dates as the user's locale shows them.
 // Shared by the console tools and the Explorer extension, so a listing on the
 // console and in the view group digits and write dates alike.
 #pragma once

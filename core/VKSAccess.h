@@ -1,4 +1,4 @@
-// server/VKSAccess.h - module paths and volume names checked and normalised,
+// core/VKSAccess.h - module paths and volume names checked and normalised,
 // one queued request per operation on the selected port's connection. Needs
 // no COM server: ZTRInit may use it on its own.
 #pragma once

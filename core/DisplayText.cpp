@@ -1,4 +1,4 @@
-// tools/common/DisplayText.cpp - locale texts of numbers, sizes and dates.
+// core/DisplayText.cpp - locale texts of numbers, sizes and dates.
 #include "DisplayText.h"
 #include "ResourceModule.h"
 #include <cmath>

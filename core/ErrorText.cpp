@@ -1,4 +1,4 @@
-// tools/common/ErrorText.cpp - error objects and system messages as texts.
+// core/ErrorText.cpp - error objects and system messages as texts.
 #include "ErrorText.h"
 #include <oleauto.h>
 

@@ -1,4 +1,4 @@
-// server/ResultData.cpp - result texts and error information.
+// core/ResultData.cpp - result texts and error information.
 #include "ResultData.h"
 #include "ResourceModule.h"
 #include "ResultCodes.h"

@@ -1,4 +1,4 @@
-// tools/tests/ScriptedVolume.h - an in-process IVKSVolume with a listing per path and
+// testing/winsupport/fakes/ScriptedVolume.h - an in-process IVKSVolume with a listing per path and
 // failures where the test puts them; it records every call in order.
 #pragma once
 #include <map>

@@ -1,4 +1,4 @@
-// tools/common/tests/TestEntries.h - GetEntries results built by the tests themselves.
+// testing/winsupport/fakes/TestEntries.h - GetEntries results built by the tests themselves.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>

@@ -1,4 +1,4 @@
-// tools/common/VKSFileStream.h - read-only IStream over a PC file, handed to PutFile by the tools.
+// core/VKSFileStream.h - read-only IStream over a PC file, handed to PutFile by the tools.
 #pragma once
 #include <windows.h>
 #include <objidl.h>

@@ -1,4 +1,4 @@
-// server/Settings.cpp - reading "Port" and choosing the texts' language.
+// core/Settings.cpp - reading "Port" and choosing the texts' language.
 #include "Settings.h"
 #include "ResourceModule.h"
 

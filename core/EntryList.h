@@ -1,4 +1,4 @@
-// tools/common/EntryList.h - reads the array that IVKSVolume::GetEntries returns.
+// core/EntryList.h - reads the array that IVKSVolume::GetEntries returns.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -48,6 +48,3 @@ private:
 // what this call left. The call's failure, DISP_E_TYPEMISMATCH when the result
 // is no array of variants, or the failure of CEntryList::Attach.
 HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list);
-// ReadEntries with any failure reported through CheckResult(fallback).
-bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
-                 const char* fallback);

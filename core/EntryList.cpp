@@ -1,6 +1,5 @@
-// tools/common/EntryList.cpp - the GetEntries array reader.
+// core/EntryList.cpp - the GetEntries array reader.
 #include "EntryList.h"
-#include "ConsoleText.h"
 #include "ErrorText.h"
 #include "SuiteString.h"
 #include <cmath>
@@ -123,9 +122,4 @@ HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnl
   if (SUCCEEDED(hr)) hr = list->Attach(&result);
   VariantClear(&result);
   return hr;
-}
-
-bool ListEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
-                 const char* fallback) {
-  return CheckResult(ReadEntries(volume, path, directoriesOnly, list), fallback);
 }

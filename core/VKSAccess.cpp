@@ -1,4 +1,4 @@
-// server/VKSAccess.cpp - the module access layer: port, paths, one request per operation.
+// core/VKSAccess.cpp - the module access layer: port, paths, one request per operation.
 #include "VKSAccess.h"
 
 #include <climits>

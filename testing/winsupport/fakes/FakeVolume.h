@@ -1,4 +1,4 @@
-// tools/common/tests/FakeVolume.h - error objects made by tests, and an in-process IVKSVolume
+// testing/winsupport/fakes/FakeVolume.h - error objects made by tests, and an in-process IVKSVolume
 // whose GetEntries answers what the test set.
 #pragma once
 #include <windows.h>
