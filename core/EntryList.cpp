@@ -1,12 +1,12 @@
 // core/EntryList.cpp - the GetEntries array reader.
 #include "EntryList.h"
 #include "ErrorText.h"
+#include "FolderEntry.h"
 #include "SuiteString.h"
 #include <cmath>
 
 namespace {
 const LONG kColumns = geLastWriteTime + 1;
-const LONG kDirectoryAttribute = 0x10;
 }
 
 HRESULT CEntryList::Attach(VARIANT* result) {
@@ -63,7 +63,7 @@ LONG CEntryList::GetInt(LONG entry, GetEntriesIndices column) const {
 bool CEntryList::IsEntry(LONG entry) const { return IsInt(entry, geAttributes); }
 
 bool CEntryList::IsDirectory(LONG entry) const {
-  return IsEntry(entry) && (GetInt(entry, geAttributes) & kDirectoryAttribute) != 0;
+  return IsEntry(entry) && (GetInt(entry, geAttributes) & kFolderAttribute) != 0;
 }
 
 const wchar_t* CEntryList::GetName(LONG entry) const {

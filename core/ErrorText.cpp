@@ -19,12 +19,23 @@ CBstr GetErrorText(HRESULT result) {
   CBstr text;
   if (SUCCEEDED(result)) return text;
   if (TakeErrorDescription(&text) && text.GetLength()) return text;
-  wchar_t* message = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-      static_cast<DWORD>(result), 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
-  if (length && message) text = CBstr(message, length);
-  else text.Empty();
-  LocalFree(message);
+  BSTR message = nullptr;
+  GetSystemMessage(result, &message);
+  text.Attach(message);
   return text;
+}
+
+HRESULT GetSystemMessage(HRESULT code, BSTR* text) {
+  *text = nullptr;
+  wchar_t* message = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+      static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+  HRESULT hr = S_OK;
+  if (length && message) {
+    *text = SysAllocStringLen(message, length);
+    if (!*text) hr = E_OUTOFMEMORY;
+  }
+  if (message) LocalFree(message);
+  return hr;
 }

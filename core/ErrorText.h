@@ -15,3 +15,7 @@ bool TakeErrorDescription(CBstr* description);
 // For a failure: the error object's description, else the system's message
 // for the code; empty when neither has a text and for success codes.
 CBstr GetErrorText(HRESULT result);
+
+// The system's message for code in text (null when the system has none);
+// E_OUTOFMEMORY when it could not be copied.
+HRESULT GetSystemMessage(HRESULT code, BSTR* text);

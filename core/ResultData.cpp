@@ -1,8 +1,9 @@
 // core/ResultData.cpp - result texts and error information.
 #include "ResultData.h"
+#include "ComBase.h"
+#include "ErrorText.h"
 #include "ResourceModule.h"
 #include "ResultCodes.h"
-#include "ComBase.h"
 
 const wchar_t kModuleMakerName[] = L"Halvorten";
 
@@ -21,6 +22,10 @@ const CodeText kOwnTexts[] = {
 
 }  // namespace
 
+HRESULT ClientResultCode(HRESULT code) {
+  return code == E_TRANSFER_CANCELLED ? HRESULT_FROM_WIN32(ERROR_CANCELLED) : code;
+}
+
 ResultData::~ResultData() { SysFreeString(m_description); }
 
 void ResultData::ReplaceDescription(BSTR text) {
@@ -29,7 +34,7 @@ void ResultData::ReplaceDescription(BSTR text) {
 }
 
 HRESULT ResultData::SetResult(HRESULT code, const CResourceModule* module) {
-  if (code == E_TRANSFER_CANCELLED) code = HRESULT_FROM_WIN32(ERROR_CANCELLED);
+  code = ClientResultCode(code);
   m_result = code;
   ReplaceDescription(nullptr);
   if (SUCCEEDED(code)) return S_OK;
@@ -40,18 +45,9 @@ HRESULT ResultData::SetResult(HRESULT code, const CResourceModule* module) {
     ReplaceDescription(text.Detach());
     return S_OK;
   }
-  wchar_t* system = nullptr;
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                    FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&system), 0,
-                                nullptr);
-  HRESULT hr = S_OK;
-  if (length && system) {
-    BSTR copy = SysAllocStringLen(system, length);
-    if (!copy) hr = E_OUTOFMEMORY;
-    ReplaceDescription(copy);
-  }
-  if (system) LocalFree(system);
+  BSTR system = nullptr;
+  const HRESULT hr = GetSystemMessage(code, &system);
+  ReplaceDescription(system);
   return hr;
 }
 
@@ -90,5 +86,5 @@ HRESULT ReportResult(HRESULT code, REFCLSID clsid, REFIID iid) {
   ResultData result;
   HRESULT stored = result.SetResult(code);
   result.SetErrorInfo(clsid, iid);
-  return FAILED(stored) ? stored : code;
+  return FAILED(stored) ? stored : result.GetResult();
 }

@@ -8,6 +8,11 @@ class CResourceModule;
 // The insert of text 8375 ("... with a %1 module ...").
 extern const wchar_t kModuleMakerName[];
 
+// What a client is told of code: a cancelled transfer (E_TRANSFER_CANCELLED)
+// as the platform's code for a cancelled operation, 0x800704D3; any other
+// code as it is.
+HRESULT ClientResultCode(HRESULT code);
+
 class ResultData {
 public:
   ResultData() = default;
@@ -34,5 +39,6 @@ private:
 };
 
 // The one call an object's error reporter makes: stores code, publishes it
-// for clsid/iid and returns code (or E_OUTOFMEMORY when even that failed).
+// for clsid/iid and returns the stored code (or E_OUTOFMEMORY when even that
+// failed).
 HRESULT ReportResult(HRESULT code, REFCLSID clsid, REFIID iid);

@@ -1,32 +1,30 @@
 // core/Settings.cpp - reading "Port" and choosing the texts' language.
 #include "Settings.h"
+#include "Registry.h"
 #include "ResourceModule.h"
 
 const wchar_t kSuiteKeyPath[] = L"Software\\Halvorten\\Tarvaq Suite";
 
 namespace {
 
+const wchar_t kPortValue[] = L"Port";
 const wchar_t kDefaultPort[] = L"COM1";
 const HRESULT E_UNKNOWN_PORT_SETTING = HRESULT_FROM_WIN32(ERROR_UNKNOWN_PORT);
 constexpr LANGID kGerman = 1031, kEnglishUS = 1033, kEnglishUK = 2057;
 
-HRESULT WriteDefaultPort(HKEY key, wchar_t* buffer) {
-  LONG error = RegSetValueExW(key, L"Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDefaultPort),
-                              sizeof(kDefaultPort));
-  if (error != ERROR_SUCCESS) return E_UNKNOWN_PORT_SETTING;
+// Every write of "Port" goes through here.
+LONG SetPortValue(const CRegistryKey& key, const wchar_t* port) { return key.SetString(kPortValue, port); }
+
+HRESULT WriteDefaultPort(const CRegistryKey& key, wchar_t* buffer) {
+  if (SetPortValue(key, kDefaultPort) != ERROR_SUCCESS) return E_UNKNOWN_PORT_SETTING;
   lstrcpynW(buffer, kDefaultPort, ARRAYSIZE(kDefaultPort));
   return S_OK;
 }
 
 bool ReadLanguage(HKEY root, const wchar_t* keyPath, DWORD* language) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  DWORD type = 0, value = 0, size = sizeof(value);
-  LONG error = RegQueryValueExW(key, L"Language", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  RegCloseKey(key);
-  if (error != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value)) return false;
-  *language = value;
-  return true;
+  CRegistryKey key;
+  if (key.Open(root, keyPath, KEY_READ) != ERROR_SUCCESS) return false;
+  return key.QueryDword(L"Language", language) == ERROR_SUCCESS;
 }
 
 // Only a fallback module was handed over with its load reference; the
@@ -39,19 +37,15 @@ bool g_ownsTakenModule = false;
 HRESULT ReadPortSettingFrom(HKEY root, const wchar_t* keyPath, wchar_t* buffer, DWORD capacity) {
   if (!buffer || capacity < ARRAYSIZE(kDefaultPort)) return E_INVALIDARG;
   buffer[0] = 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-      return E_UNKNOWN_PORT_SETTING;
-    HRESULT hr = WriteDefaultPort(key, buffer);
-    RegCloseKey(key);
-    return hr;
+  CRegistryKey key;
+  if (key.Open(root, keyPath, KEY_READ) != ERROR_SUCCESS) {
+    if (key.Create(root, keyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) return E_UNKNOWN_PORT_SETTING;
+    return WriteDefaultPort(key, buffer);
   }
   DWORD type = 0;
   DWORD bytes = capacity * sizeof(wchar_t);
-  LONG error = RegQueryValueExW(key, L"Port", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
-  RegCloseKey(key);
+  LONG error = key.QueryValue(kPortValue, &type, buffer, &bytes);
+  key.Close();
   bool usable = error == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ);
   if (usable && bytes == 0) {
     buffer[0] = 0;
@@ -59,14 +53,19 @@ HRESULT ReadPortSettingFrom(HKEY root, const wchar_t* keyPath, wchar_t* buffer, 
   }
   if (usable && bytes % sizeof(wchar_t) == 0 && buffer[bytes / sizeof(wchar_t) - 1] == 0) return S_OK;
   buffer[0] = 0;
-  if (RegOpenKeyExW(root, keyPath, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return E_UNKNOWN_PORT_SETTING;
-  HRESULT hr = WriteDefaultPort(key, buffer);
-  RegCloseKey(key);
-  return hr;
+  if (key.Open(root, keyPath, KEY_WRITE) != ERROR_SUCCESS) return E_UNKNOWN_PORT_SETTING;
+  return WriteDefaultPort(key, buffer);
 }
 
 HRESULT ReadPortSetting(wchar_t* buffer, DWORD capacity) {
   return ReadPortSettingFrom(HKEY_CURRENT_USER, kSuiteKeyPath, buffer, capacity);
+}
+
+LONG WritePortSetting(const wchar_t* port) {
+  CRegistryKey key;
+  LONG error = key.Create(HKEY_CURRENT_USER, kSuiteKeyPath, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE);
+  if (error == ERROR_SUCCESS) error = SetPortValue(key, port);
+  return error;
 }
 
 LANGID LanguageFromUILanguage(LANGID uiLanguage) {

@@ -9,6 +9,9 @@ extern const wchar_t kSuiteKeyPath[];   // Software\Halvorten\Tarvaq Suite
 // cannot be stored.
 HRESULT ReadPortSetting(wchar_t* buffer, DWORD capacity);
 HRESULT ReadPortSettingFrom(HKEY root, const wchar_t* keyPath, wchar_t* buffer, DWORD capacity);
+// Stores port as "Port" of HKEY_CURRENT_USER (the key is made when missing);
+// the registry's error code.
+LONG WritePortSetting(const wchar_t* port);
 
 // Chooses the module and language of g_resourceModule. With takeModule the
 // texts come from the loaded VKSShellExt.dll, else from fallback if given.

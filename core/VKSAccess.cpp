@@ -40,8 +40,6 @@ wchar_t Upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t
 LONG ClampToLong(LONG moduleValue) { return moduleValue < 0 ? LONG_MAX : moduleValue; }
 double Unsigned(LONG moduleValue) { return static_cast<double>(static_cast<DWORD>(moduleValue)); }
 
-constexpr LONG kFolderAttribute = FILE_ATTRIBUTE_DIRECTORY;
-
 }  // namespace
 
 void SetPortChangeHook(PortChangeHook hook) { g_portChangeHook = hook; }

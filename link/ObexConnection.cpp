@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr DWORD kFolderAttribute = FILE_ATTRIBUTE_DIRECTORY;
 
 // Index just past the drive part: "\X:" and "X:" are skipped, other paths keep it all.
 UINT DrivePrefixLength(const CBstr& path) {

@@ -9,14 +9,9 @@
 #include "ObexConnection.h"
 #include "PhysicalConnection.h"
 #include "ResultCodes.h"
+#include "ShellEvents.h"
 
 namespace {
-
-constexpr LONG kShcneRmdir = 0x10;
-constexpr LONG kShcneUpdateDir = 0x1000;
-constexpr LONG kShcneUpdateItem = 0x800;
-constexpr LONG kShcneRenameFolder = 0x20000;
-constexpr DWORD kFolderAttribute = FILE_ATTRIBUTE_DIRECTORY;
 
 IRequestNotifier* g_notifier = nullptr;
 RequestErrorReporter g_reporter = nullptr;

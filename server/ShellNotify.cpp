@@ -7,8 +7,8 @@
 #include <new>
 #include <string>
 
-#include "FolderEntry.h"
 #include "CriticalSection.h"
+#include "FolderEntry.h"
 #include "OBEXCom.h"
 #include "Ring.h"
 #include "SuiteUtil.h"
@@ -17,7 +17,6 @@ namespace {
 
 constexpr LONG kEndItem = static_cast<LONG>(0x80000000);
 constexpr WORD kItemSignature = 100;
-constexpr DWORD kFolderAttribute = FILE_ATTRIBUTE_DIRECTORY;
 
 struct QueueItem : Ring<QueueItem> {
   LONG event = 0;

@@ -4,14 +4,10 @@
 #include <windows.h>
 #include <shtypes.h>
 
+#include "ShellEvents.h"
 #include "SuiteString.h"
 
 class IObex2;
-
-constexpr LONG kShcneRmdir = 0x10;
-constexpr LONG kShcneUpdateItem = 0x800;
-constexpr LONG kShcneUpdateDir = 0x1000;
-constexpr LONG kShcneRenameFolder = 0x20000;
 
 // Finds the "Module" folder under My Computer, starts the poster thread.
 bool StartShellNotify();

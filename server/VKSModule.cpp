@@ -30,10 +30,7 @@ HRESULT VKSModule::Report(HRESULT hr) {
   return ReportResult(hr, CLSID_VKSModule, IID_IVKSVolume);
 }
 
-HRESULT VKSModule::ReportRequestResult(HRESULT result) {
-  if (result == E_TRANSFER_CANCELLED) result = HRESULT_FROM_WIN32(ERROR_CANCELLED);
-  return Report(result);
-}
+HRESULT VKSModule::ReportRequestResult(HRESULT result) { return Report(result); }
 
 void VKSModule::NotifyParent(const wchar_t* path) {
   CBstr normal;

@@ -82,14 +82,7 @@ bool SetModulePort(const wchar_t* port) {
   if (!CreateServerObject(CLSID_VKSModule, volume)) return false;
   CBstr name(port);
   if (!CheckResult(volume->SelectPort(name.GetBstr()), kPortErrorFormat)) return false;
-  HKEY key = nullptr;
-  LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kSuiteKeyPath, 0, nullptr, 0,
-                               KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &key, nullptr);
-  if (error == ERROR_SUCCESS) {
-    error = RegSetValueExW(key, L"Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(port),
-                           static_cast<DWORD>((wcslen(port) + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
+  const LONG error = WritePortSetting(port);
   if (error != ERROR_SUCCESS) {
     printf(kPortErrorFormat, static_cast<unsigned>(error));
     fflush(stdout);

@@ -4,6 +4,7 @@
 #include "CopyTransfer.h"
 #include "EntryList.h"
 #include "ErrorText.h"
+#include "FolderEntry.h"
 #include "ModuleDir.h"
 #include "SuiteString.h"
 #include <cstdio>
@@ -18,7 +19,6 @@ const char kUsage[] =
     "Usage: VKSXCopy source destination\n"
     VKS_COPY_USAGE_ARGUMENTS;
 
-const LONG kDirectoryBit = FILE_ATTRIBUTE_DIRECTORY;
 
 void PrintCount(int count) {
   printf("%d file(s) copied\n\n", count);
@@ -66,7 +66,7 @@ bool CreateModuleDestination(IVKSVolume* volume, const std::wstring& destination
 bool CreateModuleFolder(IVKSVolume* volume, const std::wstring& folder, LONG attributes) {
   CBstr path(folder.c_str());
   return CheckResult(volume->CreateDir(path.GetBstr()), kModuleErrorFormat) &&
-         CheckResult(volume->SetAttributes(path.GetBstr(), attributes & ~kDirectoryBit), kModuleErrorFormat);
+         CheckResult(volume->SetAttributes(path.GetBstr(), attributes & ~kFolderAttribute), kModuleErrorFormat);
 }
 
 // The PC files of pattern to the module folder destination.
@@ -128,7 +128,7 @@ bool CopyModuleFilesWithinModule(IVKSVolume* volume, const std::wstring& pattern
     }
     PrintPath("%s\n", label);
     ++*counter;
-    if (!CheckResult(volume->SetAttributes(to.GetBstr(), attributes & ~kDirectoryBit), kModuleErrorFormat)) {
+    if (!CheckResult(volume->SetAttributes(to.GetBstr(), attributes & ~kFolderAttribute), kModuleErrorFormat)) {
       PrintPath("Error copying attribute %s\n", label);
       ok = false;
     }
@@ -270,7 +270,7 @@ bool CopyTreeModuleToPC(IVKSVolume* volume, std::wstring source, const std::wstr
       PrintPath("Failed to create destination directory %s\n", destinationFolder);
       return false;
     }
-    const DWORD attributes = static_cast<DWORD>(entries.GetInt(e, geAttributes) & ~kDirectoryBit);
+    const DWORD attributes = static_cast<DWORD>(entries.GetInt(e, geAttributes) & ~kFolderAttribute);
     if (!SetFileAttributesW(pcFolder.c_str(), attributes)) {
       PrintPath("Failed to set destination directory %s\n", destinationFolder);
       return false;

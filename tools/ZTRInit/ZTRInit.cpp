@@ -13,10 +13,11 @@
 #include "PhysicalConnection.h"
 #include "VKSAccess.h"
 #include "VKSFileStream.h"
+#include "VKSVersion.h"
 
 namespace {
 
-const char kVersion[] = "2.12.0.0";
+const char kVersion[] = VKS_VERSION_TEXT;
 
 const char kUsage[] =
     "\n"

@@ -2,10 +2,11 @@
 #include "ConsoleText.h"
 #include "EntryList.h"
 #include "ErrorText.h"
+#include "VKSVersion.h"
 #include <cstdio>
 #include <vector>
 
-const char kToolVersion[] = "2.12.0.0";
+const char kToolVersion[] = VKS_VERSION_TEXT;
 const char kModuleErrorFormat[] = "Unknown error accessing module: 0x%x\n";
 const char kPortErrorFormat[] = "Unknown error setting module port: 0x%x\n";
 const char kCloseErrorFormat[] = "Unknown error closing VKS port: 0x%x\n";
