@@ -29,10 +29,6 @@ HRESULT VKSFileStream::Create(const wchar_t* fileName, VKSFileStream** stream) {
   return hr;
 }
 
-VKSFileStream::~VKSFileStream() {
-  if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-}
-
 STDMETHODIMP VKSFileStream::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
@@ -49,13 +45,9 @@ STDMETHODIMP VKSFileStream::QueryInterface(REFIID riid, void** ppv) {
 
 HRESULT VKSFileStream::Open(const wchar_t* fileName) {
   m_fileName.Assign(fileName);
-  if (m_file != INVALID_HANDLE_VALUE) {
-    CloseHandle(m_file);
-    m_file = INVALID_HANDLE_VALUE;
-  }
-  m_file = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
-  if (m_file == INVALID_HANDLE_VALUE) return ReportError(HrFromWin32Bool(FALSE));
+  m_file.Close();
+  m_file.Attach(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!m_file.IsValid()) return ReportError(HrFromWin32Bool(FALSE));
   return S_OK;
 }
 

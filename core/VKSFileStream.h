@@ -4,6 +4,7 @@
 #include <objidl.h>
 
 #include "ComBase.h"
+#include "Handle.h"
 #include "RPLStream.h"
 #include "SuiteString.h"
 
@@ -26,10 +27,10 @@ public:
 
 private:
   VKSFileStream() = default;
-  ~VKSFileStream() override;
+  ~VKSFileStream() override = default;
 
   CBstr m_fileName;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
+  CHandle m_file;
 };
 
 // SetFilePointer with the whole 64-bit distance; the new position when asked.
