@@ -5,9 +5,13 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
-#include "CopyFixture.h"
+#include "ChildProcess.h"
+#include "ServerFixture.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace vkstest;
 
 const size_t kFileSize = 1024 * 1024;
 const int kListingEntries = 500;
@@ -42,12 +46,14 @@ void PrintTransfer(const char* direction, unsigned rate, double seconds) {
   fflush(stdout);
 }
 
-class TransferBench : public CopyToolTest {};
+class TransferBench : public ToolServerTest {};
 
 TEST_F(TransferBench, FilesBothWaysAndAListing) {
-  vkstest::CSimControl sim;
+  CSimControl sim;
   ASSERT_TRUE(sim.Available());
-  const std::wstring pc = PcPath(L"");
+  // The PC side lives beside the volumes, so the run's data folder takes it away.
+  const std::wstring pc = CSimControl::DataDirW() + L"\\pc";
+  CreateDirectoryW(pc.c_str(), nullptr);
   std::mt19937 random(20261210);
   std::string bytes(kFileSize, '\0');
   for (char& b : bytes) b = static_cast<char>(random());

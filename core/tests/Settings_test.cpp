@@ -1,11 +1,12 @@
 // "Port" and "Language" under a private test key.
 #include "Settings.h"
+#include "SuiteSettings.h"
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
 
-const wchar_t kPath[] = L"Software\\Halvorten\\Tarvaq Suite";
+const wchar_t* const kPath = vkstest::kSuiteKey;
 
 class SettingsTest : public ::testing::Test {
 protected:

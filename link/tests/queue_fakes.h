@@ -16,6 +16,7 @@
 #include "Request.h"
 #include "SuiteString.h"
 #include "SuiteUtil.h"
+#include "TestData.h"
 
 namespace fake {
 
@@ -321,10 +322,6 @@ private:
   HANDLE m_event;
 };
 
-inline std::vector<BYTE> Pattern(size_t n, unsigned seed = 7) {
-  std::vector<BYTE> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = static_cast<BYTE>((i * 31 + seed + i / 253) & 0xFF);
-  return v;
-}
+using vkstest::Pattern;
 
 }  // namespace fake

@@ -2,12 +2,14 @@
 #include "ResourceModule.h"
 #include "ResultCodes.h"
 #include "ResultData.h"
-#include "TestPaths.h"
+#include "ServerFixture.h"
 #include "VKSServer.h"
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
+
+using vkstest::ServerExePath;
 
 class ResultDataTest : public ::testing::Test {
 protected:

@@ -1,11 +1,13 @@
 // The type library embedded in VKSServer.exe, read back: the contract clients compile against.
-#include "TestPaths.h"
+#include "ServerFixture.h"
 #include "VKSServer.h"
 #include <oleauto.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
+
+using vkstest::ServerExePath;
 
 class TypeLibraryTest : public ::testing::Test {
 protected:

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "ToolRun.h"
+#include "ChildProcess.h"
 #include "UsageTexts.h"
 
 namespace {
+
+using namespace vkstest;
 
 struct UsageCase {
   const char* label;

@@ -10,6 +10,7 @@
 #include "ResultCodes.h"
 #include "SimControl.h"
 #include "SuiteUtil.h"
+#include "TestData.h"
 #include "../ScriptedTransport.h"
 
 namespace {
@@ -119,11 +120,7 @@ protected:
   int id = 0;
 };
 
-Bytes Pattern(size_t size) {
-  Bytes data(size);
-  for (size_t i = 0; i < size; ++i) data[i] = static_cast<BYTE>(i * 7 + i / 251);
-  return data;
-}
+using vkstest::Pattern;
 
 }  // namespace
 

@@ -2,14 +2,15 @@
 #include "ComBase.h"
 #include "ResultCodes.h"
 #include "ServerFixture.h"
-#include "Settings.h"
 #include "VKSServer.h"
 #include <oleauto.h>
 #include <string>
 
 namespace {
 
-class ActivationTest : public RegisteredServerTest {};
+using namespace vkstest;
+
+class ActivationTest : public ServerClientTest {};
 
 // No device stands behind it (the simulators take COM10 and up): opening it fails at once.
 const wchar_t kMissingPort[] = L"COM9";
@@ -121,27 +122,14 @@ TEST_F(ActivationTest, CallsThroughIDispatch) {
 }
 
 // The server's text of a failure, as the client sees it, in each language.
-class ErrorTextTest : public RegisteredServerTest, public ::testing::WithParamInterface<DWORD> {
+class ErrorTextTest : public ServerClientTest, public ::testing::WithParamInterface<DWORD> {
 protected:
   void SetUp() override {
-    RegisteredServerTest::SetUp();
-    DWORD size = sizeof(m_saved);
-    m_hadLanguage = RegGetValueW(HKEY_CURRENT_USER, kSuiteKeyPath, L"Language", RRF_RT_REG_DWORD, nullptr,
-                                 &m_saved, &size) == ERROR_SUCCESS;
-    DWORD language = GetParam();
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, kSuiteKeyPath, L"Language", REG_DWORD,
-                                             &language, sizeof(language)));
-  }
-  void TearDown() override {
-    if (m_hadLanguage)
-      RegSetKeyValueW(HKEY_CURRENT_USER, kSuiteKeyPath, L"Language", REG_DWORD, &m_saved, sizeof(m_saved));
-    else
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, kSuiteKeyPath, L"Language");
-    RegisteredServerTest::TearDown();
+    ServerClientTest::SetUp();
+    ASSERT_TRUE(WriteSuiteLanguage(GetParam()));
   }
 
-  bool m_hadLanguage = false;
-  DWORD m_saved = 0;
+  CSavedSetting m_savedLanguage{L"Language"};
 };
 
 const wchar_t* ExpectedPortOpenFailedText(DWORD language) {

@@ -1,11 +1,14 @@
 // How long VKSServer runs: idle exit, shutdown on request, one instance at a time.
 #include "ComBase.h"
 #include "ServerFixture.h"
+#include "ServerProcess.h"
 #include "VKSServer.h"
 
 namespace {
 
-class LifetimeTest : public RegisteredServerTest {};
+using namespace vkstest;
+
+class LifetimeTest : public ServerClientTest {};
 
 bool StillRunning(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 
@@ -13,7 +16,7 @@ TEST_F(LifetimeTest, EndsAboutFiveSecondsAfterTheLastRelease) {
   ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
   ASSERT_TRUE(general);
   Sleep(6000);   // a held object keeps the server alive past its idle time
-  ASSERT_TRUE(ServerMutexExists());
+  ASSERT_TRUE(ServerRuns());
   BSTR ports = nullptr;
   EXPECT_EQ(S_OK, general->GetCommPorts(&ports, 1));
   SysFreeString(ports);
@@ -56,8 +59,8 @@ TEST_F(LifetimeTest, ShutdownWithAnotherClientFailsAndTheServerGoesOn) {
 TEST_F(LifetimeTest, SecondInstanceWaitsForTheFirst) {
   HANDLE first = StartServerExe();
   ASSERT_NE(nullptr, first);
-  for (int i = 0; i < 100 && !ServerMutexExists(); ++i) Sleep(50);
-  ASSERT_TRUE(ServerMutexExists());
+  for (int i = 0; i < 100 && !ServerRuns(); ++i) Sleep(50);
+  ASSERT_TRUE(ServerRuns());
   HANDLE second = StartServerExe();
   ASSERT_NE(nullptr, second);
   Sleep(1500);

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace vkstest;
+
 const wchar_t kClasses[] = L"Software\\Classes\\";
 const wchar_t kAppId[] = L"{16D47195-6762-459b-BA53-2B14EF3617C7}";
 const wchar_t kLibId[] = L"{865444A3-B9B8-4228-9906-830F34E4F0D0}";
@@ -114,7 +116,7 @@ TEST(Registration, RegServerWritesTheTableAndUnregServerLeavesNothing) {
   EXPECT_TRUE(KeyExists(L"CLSID"));
   // Removing what is not there is no failure.
   EXPECT_EQ(0, RunServerExe(L"/UnregServer"));
-  EXPECT_FALSE(ServerMutexExists());
+  EXPECT_FALSE(ServerRuns());
 }
 
 TEST(Registration, SwitchWithMoreAfterItServesInstead) {

@@ -111,7 +111,7 @@ TEST_F(SinkSim, ASinkKeepsTheServerAliveAndItsRemovalStartsTheIdleTime) {
   ClientSink* sink = Register(L"A:\\dir");
   volume.Reset();
   Sleep(7000);
-  ASSERT_TRUE(ServerMutexExists());
+  ASSERT_TRUE(ServerRuns());
   volume.Attach(Create<IVKSVolume>(CLSID_VKSModule).Detach());
   ASSERT_TRUE(volume);
   RemoveAll();

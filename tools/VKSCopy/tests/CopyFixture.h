@@ -6,18 +6,10 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "ToolServerFixture.h"
-
-// Bytes that differ from file to file and from offset to offset.
-inline std::string PatternBytes(size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  unsigned state = seed * 2654435761u + 1;
-  for (char& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<char>(state >> 23);
-  }
-  return bytes;
-}
+#include "ChildProcess.h"
+#include "ServerFixture.h"
+#include "TestData.h"
+#include "TestFiles.h"
 
 // Lines of a tool's output, without their "\n".
 inline std::vector<std::string> Lines(const std::string& output) {
@@ -29,7 +21,7 @@ inline std::vector<std::string> Lines(const std::string& output) {
   return lines;
 }
 
-class CopyToolTest : public ToolServerTest {
+class CopyToolTest : public vkstest::ToolServerTest {
 protected:
   void SetUp() override {
     ToolServerTest::SetUp();
@@ -46,26 +38,6 @@ protected:
     return vkstest::CSimControl::DataDirW() + L"\\" + relative;
   }
 
-  static void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file) << Narrow(path);
-    DWORD written = 0;
-    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(bytes.size(), written) << Narrow(path);
-  }
-  // The file's bytes; "<missing>" when it cannot be read.
-  static std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-  }
   static void MakeFolder(const std::wstring& path) {
     ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << Narrow(path);
   }
@@ -84,7 +56,7 @@ protected:
     for (const wchar_t* folder : {L"d1", L"d1\\d2", L"d1\\d2\\d3", L"e"}) MakeFolder(root + L"\\" + folder);
     unsigned seed = 1;
     for (const wchar_t* file : {L"top.bin", L"top.jar", L"d1\\one.jar", L"d1\\d2\\two.bin", L"d1\\d2\\two.jar"}) {
-      WriteBytes(root + L"\\" + file, PatternBytes(1000 * seed, seed));
+      vkstest::WriteBytes(root + L"\\" + file, vkstest::PatternBytes(1000 * seed, seed));
       ++seed;
     }
   }
@@ -104,7 +76,7 @@ private:
         (*tree)[path] = "<dir>";
         AddTree(root, path, tree);
       } else {
-        (*tree)[path] = ReadBytes(root + L"\\" + path);
+        (*tree)[path] = vkstest::ReadBytes(root + L"\\" + path);
       }
     } while (FindNextFileW(search, &found));
     FindClose(search);

@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace vkstest;
+
 using CopyTest = CopyToolTest;
 
 // Empty, one byte, one whole packet and either side of it, several hundred KB.

@@ -2,9 +2,11 @@
 // usage text, exit code 0.
 #include <gtest/gtest.h>
 #include <string>
-#include "ToolRun.h"
+#include "ChildProcess.h"
 
 namespace {
+
+using namespace vkstest;
 
 const char kArguments[] =
     "  source:\n"

@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace vkstest;
+
 using XCopyTest = CopyToolTest;
 
 std::map<std::wstring, std::string> Folders(std::initializer_list<const wchar_t*> names) {

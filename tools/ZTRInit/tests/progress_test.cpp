@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "SimFixture.h"
+#include "ZTRInitFixture.h"
 #include "ZTRInit.h"
 
 namespace {
@@ -14,8 +14,8 @@ using namespace ztrtest;
 // Each file's size is added after it is copied; the total covers every source.
 TEST_F(ZTRInitSim, ProgressCountsTheCopiedBytesOfAllSources) {
   UseVolumes(2);
-  WriteTree(sources + L"\\A", {{"d", "<dir>"}, {"d\\one.bin", Pattern(1000, 1)}, {"two.bin", Pattern(30, 2)}});
-  WriteTree(sources + L"\\B", {{"three.bin", Pattern(5, 3)}});
+  WriteTree(sources + L"\\A", {{"d", "<dir>"}, {"d\\one.bin", PatternBytes(1000, 1)}, {"two.bin", PatternBytes(30, 2)}});
+  WriteTree(sources + L"\\B", {{"three.bin", PatternBytes(5, 3)}});
   EXPECT_EQ(1030u, GetDirectorySize(sources + L"\\A"));
   DriveInitRecord records[2];
   records[0].source = sources + L"\\A";

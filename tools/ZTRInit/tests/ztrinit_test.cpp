@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "SimFixture.h"
-#include "ToolRun.h"
+#include "ZTRInitFixture.h"
+#include "ChildProcess.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ using namespace ztrtest;
 const char kSuccessLine[] = "\nSuccess initializing module file system\n\n";
 const char kFailureLine[] = "\nFailure initializing module file system\n\n";
 
-ToolRun RunTool(const std::vector<std::wstring>& args) { return ::RunTool(L"ZTRInit", args); }
+ToolRun RunTool(const std::vector<std::wstring>& args) { return vkstest::RunTool(L"ZTRInit", args); }
 
 // Collects what processes send to the debugger output while no debugger is
 // attached: the system-wide buffer that debug-output viewers read.
@@ -94,17 +94,17 @@ bool ProcessRuns(const wchar_t* exeName) {
 TEST_F(ZTRInitSim, TwoVolumesOneFormattedGetTheirTreesByteForByte) {
   UseVolumes(2);
   const Tree treeA = {{"java", "<dir>"},
-                      {"java\\app.jar", Pattern(70000, 1)},
+                      {"java\\app.jar", PatternBytes(70000, 1)},
                       {"java\\lib", "<dir>"},
                       {"java\\lib\\deep", "<dir>"},
-                      {"java\\lib\\deep\\x.bin", Pattern(300, 2)},
+                      {"java\\lib\\deep\\x.bin", PatternBytes(300, 2)},
                       {"rate 100%s %d.txt", "percent"},
                       {"readme.txt", "new readme"},
                       {"empty.txt", ""}};
   const Tree treeB = {{"docs", "<dir>"},
                       {"docs\\en", "<dir>"},
                       {"docs\\en\\chapter", "<dir>"},
-                      {"docs\\en\\chapter\\one.txt", Pattern(20000, 3)},
+                      {"docs\\en\\chapter\\one.txt", PatternBytes(20000, 3)},
                       {"b.txt", "bee"}};
   WriteTree(sources + L"\\A", treeA);
   WriteTree(sources + L"\\B", treeB);
@@ -151,7 +151,7 @@ TEST_F(ZTRInitSim, FormatAloneEmptiesTheVolumeAndCopiesNothing) {
 
 TEST_F(ZTRInitSim, OneVolumeModuleTakesATreeWithFolders) {
   UseVolumes(1);
-  const Tree tree = {{"a", "<dir>"}, {"a\\b", "<dir>"}, {"a\\b\\c.txt", Pattern(40000, 4)},
+  const Tree tree = {{"a", "<dir>"}, {"a\\b", "<dir>"}, {"a\\b\\c.txt", PatternBytes(40000, 4)},
                      {"top.txt", "top"}};
   WriteTree(sources + L"\\A", tree);
   const ToolRun run = RunTool({port, L"115200", L"a:", sources + L"\\A"});

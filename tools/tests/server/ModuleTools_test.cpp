@@ -1,9 +1,12 @@
 // The path tools against the registered server and the simulated module: what
 // they print, their exit codes and what the module's volumes hold afterwards.
 #include <set>
-#include "ToolServerFixture.h"
+#include "ChildProcess.h"
+#include "ServerFixture.h"
 
 namespace {
+
+using namespace vkstest;
 
 // 2024-03-05 06:07:08 (the tests run with TZ=UTC, so local is UTC).
 const SYSTEMTIME kSeedTime = {2024, 3, 2, 5, 6, 7, 8, 0};
@@ -160,7 +163,7 @@ TEST_F(ModuleToolsTest, ServerErrorsReachTheOutputAsTheServersText) {
 }
 
 TEST_F(ModuleToolsTest, PortThatCannotBeOpenedIsReportedWrappedAt80Columns) {
-  ASSERT_TRUE(WritePortSetting(L"COM256"));
+  ASSERT_TRUE(WriteSuitePort(L"COM256"));
   ToolRun run = RunTool(L"VKSMkdir", {L"mod:a:\\x"});
   // Lines stay below 80 columns, so a full console line never adds a blank one.
   EXPECT_EQ("The port could not be opened. Check whether the COM port is available and\n"

@@ -1,11 +1,14 @@
 // VKSPort and VKSClose against the registered server, and every tool when
 // the server cannot be had.
 #include <objbase.h>
-#include "ToolServerFixture.h"
+#include "ChildProcess.h"
+#include "ServerFixture.h"
 #include "UsageTexts.h"
 #include "VKSServer.h"
 
 namespace {
+
+using namespace vkstest;
 
 using PortCloseTest = ToolServerTest;
 
@@ -55,7 +58,7 @@ TEST_F(PortTest, StoresAnExistingPortUpperCased) {
   ToolRun run = RunTool(L"VKSPort", {L"com251"});
   EXPECT_EQ("COM251 successfully set\n", run.output);
   EXPECT_EQ(0u, run.exitCode);
-  EXPECT_EQ(L"COM251", ReadPortSettingText());
+  EXPECT_EQ(L"COM251", ReadSuitePort());
   // The running server took it first: the same name again is refused as set.
   run = RunTool(L"VKSPort", {L"COM251"});
   EXPECT_EQ("Error: Given port COM251 is already set\n", run.output);
@@ -71,7 +74,7 @@ TEST_F(PortTest, RefusesNamesThatAreOnlyPartOfAListedPort) {
     EXPECT_EQ(std::string("Error: Given port ") + name + " does not exist\n", run.output);
     EXPECT_EQ(1u, run.exitCode) << name;
   }
-  EXPECT_EQ(m_port, ReadPortSettingText());
+  EXPECT_EQ(m_port, ReadSuitePort());
 }
 
 TEST_F(PortTest, RefusesTheConfiguredPort) {
@@ -80,7 +83,7 @@ TEST_F(PortTest, RefusesTheConfiguredPort) {
   ToolRun run = RunTool(L"VKSPort", {lower});
   EXPECT_EQ("Error: Given port " + Narrow(m_port) + " is already set\n", run.output);
   EXPECT_EQ(1u, run.exitCode);
-  EXPECT_EQ(m_port, ReadPortSettingText());
+  EXPECT_EQ(m_port, ReadSuitePort());
 }
 
 // Without the server's registration no tool gets its object; VKSDir asks
@@ -95,10 +98,10 @@ class NoServerTest : public ToolServerTest, public ::testing::WithParamInterface
 protected:
   void SetUp() override {
     ToolServerTest::SetUp();
-    ASSERT_EQ(0, RunServerSwitch(L"/UnregServer"));
+    ASSERT_EQ(0, RunServerExe(L"/UnregServer"));
   }
   void TearDown() override {
-    EXPECT_EQ(0, RunServerSwitch(L"/RegServer"));
+    EXPECT_EQ(0, RunServerExe(L"/RegServer"));
     ToolServerTest::TearDown();
   }
 };
@@ -107,7 +110,7 @@ TEST_P(NoServerTest, ReportsThatTheSuiteCannotBeOpened) {
   ToolRun run = RunTool(GetParam().tool, GetParam().args);
   EXPECT_EQ("Error opening Tarvaq Suite\n", run.output);
   EXPECT_EQ(1u, run.exitCode);
-  EXPECT_EQ(m_port, ReadPortSettingText());
+  EXPECT_EQ(m_port, ReadSuitePort());
 }
 
 const NoServerCase kNoServerCases[] = {

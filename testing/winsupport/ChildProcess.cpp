@@ -1,29 +1,21 @@
-// tools/tests/ToolRun.h - runs a console tool as a child process and collects what it prints.
-#pragma once
-#include <windows.h>
+// testing/winsupport/ChildProcess.cpp - console tools as child processes.
+#include "ChildProcess.h"
+
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
-struct ToolRun {
-  DWORD exitCode = 0xFFFFFFFF;
-  DWORD processId = 0;
-  std::string output;
-};
+namespace vkstest {
 
-// The build passes the host path of its tools folder; Wine sees the host's root as Z:.
-inline std::wstring HostToWindowsPath(const char* host) {
+std::wstring HostToWindowsPath(const char* host) {
   std::wstring path;
   for (const char* p = host; *p; ++p) path += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
   return !path.empty() && path[0] == L'\\' ? L"Z:" + path : path;
 }
 
-// tools/<name>/<name>.exe below the build's tools folder.
-inline std::wstring ToolPath(const std::wstring& name) {
+std::wstring ToolPath(const std::wstring& name) {
   return HostToWindowsPath(VKS_TOOLS_BINARY_DIR) + L"\\" + name + L"\\" + name + L".exe";
 }
 
-inline std::wstring QuoteArgument(const std::wstring& argument) {
+std::wstring QuoteArgument(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
   std::wstring quoted = L"\"";
   for (wchar_t c : argument) {
@@ -33,10 +25,7 @@ inline std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-// Reads the pipe while the tool runs and stops once it has ended, so a
-// process that inherited the pipe (a server started meanwhile) cannot hold it open.
-inline ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>& args,
-                       DWORD timeoutMs = 120000) {
+ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>& args, DWORD timeoutMs) {
   ToolRun run;
   std::wstring line = QuoteArgument(ToolPath(tool));
   for (const std::wstring& a : args) line += L" " + QuoteArgument(a);
@@ -90,3 +79,5 @@ inline ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>
   for (size_t at; (at = run.output.find("\r\n")) != std::string::npos;) run.output.erase(at, 1);
   return run;
 }
+
+}  // namespace vkstest

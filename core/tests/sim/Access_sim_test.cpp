@@ -1,6 +1,7 @@
 // The access layer on its own (no COM server): path rules for modules with
 // one, two and three volumes, and the drive rows.
-#include "SimFixtures.h"
+#include "SimFixture.h"
+#include "TestData.h"
 
 #include "PhysicalConnection.h"
 #include "ResultCodes.h"
@@ -8,7 +9,7 @@
 
 namespace {
 
-using namespace simtest;
+using namespace vkstest;
 
 class ServerAccessSim : public SimTest {
 protected:

@@ -1,4 +1,4 @@
-// tools/ZTRInit/tests/SimFixture.h - a simulated module with its port in the
+// tools/ZTRInit/tests/ZTRInitFixture.h - a simulated module with its port in the
 // port list, source trees beside its volumes, and trees read back as maps.
 #pragma once
 #include <gtest/gtest.h>
@@ -8,31 +8,13 @@
 #include <string>
 
 #include "SimControl.h"
+#include "SimFixture.h"
+#include "TestData.h"
+#include "TestFiles.h"
 
 namespace ztrtest {
 
-using vkstest::CSimControl;
-
-inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, f) << "cannot write a test file";
-  DWORD written = 0;
-  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
-  ASSERT_EQ(bytes.size(), written);
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<unreadable>";
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(f, block, sizeof block, &got, nullptr) && got) bytes.append(block, got);
-  CloseHandle(f);
-  return bytes;
-}
+using namespace vkstest;
 
 // Relative path -> content ("<dir>" for folders), narrow for readable failures.
 using Tree = std::map<std::string, std::string>;
@@ -74,17 +56,11 @@ inline void WriteTree(const std::wstring& root, const Tree& tree) {
   }
 }
 
-inline std::string Pattern(size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919u + seed) >> 3);
-  return bytes;
-}
-
-class ZTRInitSim : public ::testing::Test {
+class ZTRInitSim : public SimTest {
 protected:
   void SetUp() override {
-    if (!sim.Available()) GTEST_SKIP() << "no simulator (run with VKS_WITH_SIM=1)";
-    ASSERT_TRUE(sim.Command("reset"));
+    SimTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(portEntry.Ok());
     data = CSimControl::DataDirW();
     sources = data + L"\\src";
@@ -92,13 +68,8 @@ protected:
   }
   // The volume's folder in the simulator (A, B or C).
   std::wstring Volume(wchar_t letter) { return data + L"\\" + letter; }
-  void UseVolumes(int count) {
-    for (int i = 0; i < count; ++i) CreateDirectoryW(Volume(static_cast<wchar_t>(L'A' + i)).c_str(), nullptr);
-    ASSERT_TRUE(sim.Command("obex volumes " + std::to_string(count)));
-  }
 
-  CSimControl sim;
-  vkstest::CSerialCommEntry portEntry{CSimControl::TestPortW()};
+  CSerialCommEntry portEntry{CSimControl::TestPortW()};
   std::wstring port = CSimControl::TestPortW();
   std::wstring data, sources;
 };
