@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "ComBase.h"
 #include "CriticalSection.h"
 #include "Ring.h"
@@ -25,6 +26,7 @@ CCriticalSection& SinkLock() {
   static CCriticalSection lock;
   return lock;
 }
+IClock* g_clock = &SystemClock();
 Ring<SinkRecord> g_idle;     // newest first
 Ring<SinkRecord> g_pending;  // newest first; the last is due first
 int g_lastToken = 0;
@@ -95,6 +97,11 @@ std::vector<std::wstring> Components(const wchar_t* text, bool lower) {
 
 }  // namespace
 
+void SetSinkClock(IClock* clock) {
+  CLockScope lock(SinkLock());
+  g_clock = clock ? clock : &SystemClock();
+}
+
 bool SinkFolderMatches(const CBstr& registeredPath, const CBstr& longPath, const CBstr& shortPath,
                        const CBstr& changedPath) {
   if (!registeredPath.GetLength()) return true;
@@ -138,7 +145,7 @@ bool RemoveSink(int token) {
 
 void NotifySinksOfChange(const CBstr& changedPath) {
   CLockScope lock(SinkLock());
-  const DWORD now = GetTickCount();
+  const DWORD now = g_clock->Now();
   std::vector<SinkRecord*> matched;
   for (Ring<SinkRecord>* ring : {&g_pending, &g_idle})
     for (SinkRecord* r = ring->First(); r; r = ring->Next(r))
@@ -151,7 +158,7 @@ void NotifySinksOfChange(const CBstr& changedPath) {
 
 void NotifyAllSinks() {
   CLockScope lock(SinkLock());
-  const DWORD now = GetTickCount();
+  const DWORD now = g_clock->Now();
   std::vector<SinkRecord*> idle;
   for (SinkRecord* r = g_idle.First(); r; r = g_idle.Next(r)) idle.push_back(r);
   for (auto it = idle.rbegin(); it != idle.rend(); ++it) (*it)->InsertAfter(&g_pending);
@@ -170,7 +177,7 @@ DWORD TimeToNextDispatch() {
   CLockScope lock(SinkLock());
   SinkRecord* oldest = OldestPendingLocked();
   if (!oldest) return kSinkDelayMs;
-  const DWORD age = GetTickCount() - oldest->changedAt;
+  const DWORD age = g_clock->Now() - oldest->changedAt;
   return age >= kSinkDelayMs ? 0 : kSinkDelayMs - age;
 }
 
@@ -181,7 +188,7 @@ void DispatchPendingNotification() {
   {
     CLockScope lock(SinkLock());
     SinkRecord* oldest = OldestPendingLocked();
-    if (!oldest || GetTickCount() - oldest->changedAt < kSinkDelayMs) return;
+    if (!oldest || g_clock->Now() - oldest->changedAt < kSinkDelayMs) return;
     oldest->InsertAfter(&g_idle);
     token = oldest->token;
     sink = oldest->sink;

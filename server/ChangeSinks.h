@@ -5,7 +5,12 @@
 
 #include "SuiteString.h"
 
+class IClock;
+
 constexpr DWORD kSinkDelayMs = 500;
+
+// The clock the due times are read from; null: the system's.
+void SetSinkClock(IClock* clock);
 
 // Registers sink (AddRef) for path, whose folder is longPath / shortPath
 // (drive part plus long or short names). Holds one module lock. Returns the token.

@@ -3,19 +3,22 @@
 #include "MessageWait.h"
 #include "ServerParts.h"
 
-ExeModule g_exeModule;
+ExeModule g_exeModule(ServerIdleWork());
 
 namespace {
 constexpr DWORD kGateDelayMs = 50;
 }
 
-ExeModule::ExeModule()
-    : m_wakeEvent(CEvent::Kind::AutoReset), m_loopEndedEvent(CEvent::Kind::ManualReset) {}
+ExeModule::ExeModule(IIdleWork& work, IClock& clock)
+    : m_work(work),
+      m_clock(clock),
+      m_wakeEvent(CEvent::Kind::AutoReset),
+      m_loopEndedEvent(CEvent::Kind::ManualReset) {}
 
 ExeModule::~ExeModule() = default;
 
 LONG ExeModule::Unlock() {
-  m_lastUnlock = GetTickCount();
+  m_lastUnlock = m_clock.Now();
   return CComModuleBase::Unlock();
 }
 
@@ -24,33 +27,32 @@ DWORD ExeModule::NextWait() {
   LONG locks = GetLockCount();
   if (locks <= 1 && m_shutdownRequested) return INFINITE;
   if (locks > 0) {
-    DWORD wait = TimeToNextDispatch();
+    DWORD wait = m_work.TimeToNextWork();
     if (wait == 0) {
-      DispatchPendingNotification();
+      m_work.DoDueWork();
       return 0;
     }
     return wait < kIdleExitMs ? wait : kIdleExitMs;
   }
-  DWORD elapsed = GetTickCount() - m_lastUnlock;
+  DWORD elapsed = m_clock.Now() - m_lastUnlock;
   if (elapsed >= kIdleExitMs) return INFINITE;
   return kIdleExitMs - elapsed;
 }
 
 void ExeModule::Sleep(DWORD wait) {
   if (wait <= kGateDelayMs) {
-    WaitWithMessageLoop(m_wakeEvent, wait, MessageWait::ReturnOnMessage);
+    m_clock.Sleep(m_wakeEvent, wait);
     return;
   }
-  if (WaitWithMessageLoop(m_wakeEvent, kGateDelayMs, MessageWait::ReturnOnMessage) != WAIT_TIMEOUT) return;
+  if (m_clock.Sleep(m_wakeEvent, kGateDelayMs) != WAIT_TIMEOUT) return;
   // Quiet for 50 ms: shell notifications may go out while the loop sleeps on.
-  HANDLE gate = GetShellNotifyGate();
-  if (gate) SetEvent(gate);
-  WaitWithMessageLoop(m_wakeEvent, wait - kGateDelayMs, MessageWait::ReturnOnMessage);
-  if (gate) ResetEvent(gate);
+  m_work.SetIdle(true);
+  m_clock.Sleep(m_wakeEvent, wait - kGateDelayMs);
+  m_work.SetIdle(false);
 }
 
 void ExeModule::RunMessageLoop() {
-  m_lastUnlock = GetTickCount();
+  m_lastUnlock = m_clock.Now();
   m_loopEndedEvent.Reset();
   m_shutdownRequested = 0;
   for (;;) {

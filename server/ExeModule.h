@@ -1,11 +1,26 @@
 // server/ExeModule.h - the server's lock count, its message loop and shutdown on request.
 #pragma once
+#include "Clock.h"
 #include "ComBase.h"
 #include "Handle.h"
 
+// What the loop does besides sleeping: the change sinks' calls and the gate
+// that lets shell notifications out while the loop idles.
+class IIdleWork {
+public:
+  // Milliseconds until the next piece of work is due (0: now).
+  virtual DWORD TimeToNextWork() = 0;
+  virtual void DoDueWork() = 0;
+  // The loop has been quiet for 50 ms and sleeps on (true), or wakes (false).
+  virtual void SetIdle(bool idle) = 0;
+
+protected:
+  ~IIdleWork() = default;
+};
+
 class ExeModule : public CComModuleBase {
 public:
-  ExeModule();
+  explicit ExeModule(IIdleWork& work, IClock& clock = SystemClock());
   ~ExeModule() override;
 
   // Stamps the time the idle period runs from, then counts down.
@@ -28,6 +43,8 @@ private:
   DWORD NextWait();
   void Sleep(DWORD wait);
 
+  IIdleWork& m_work;
+  IClock& m_clock;
   volatile DWORD m_lastUnlock = 0;
   CEvent m_wakeEvent;        // auto-reset; set by WaitForShutdown
   CEvent m_loopEndedEvent;   // manual-reset

@@ -22,7 +22,26 @@ CShellNotifier g_shellNotifier;
 
 void RefreshModuleRoot() { QueueShellNotify(kShcneUpdateDir, true); }
 
+class CServerIdleWork final : public IIdleWork {
+public:
+  DWORD TimeToNextWork() override { return TimeToNextDispatch(); }
+  void DoDueWork() override { DispatchPendingNotification(); }
+  void SetIdle(bool idle) override {
+    HANDLE gate = GetShellNotifyGate();
+    if (!gate) return;
+    if (idle)
+      SetEvent(gate);
+    else
+      ResetEvent(gate);
+  }
+};
+
 }  // namespace
+
+IIdleWork& ServerIdleWork() {
+  static CServerIdleWork work;
+  return work;
+}
 
 HRESULT StartServerParts() {
   SetRequestErrorReporter(VKSModule::ReportRequestResult);

@@ -4,7 +4,12 @@
 #include <windows.h>
 
 #include "ChangeSinks.h"
+#include "ExeModule.h"
 #include "ShellNotify.h"
+
+// The loop's work in the server: due change sinks are called, and the shell
+// notifications' gate opens while the loop idles.
+IIdleWork& ServerIdleWork();
 
 // Joins the request layer to the server (error reporter, shell notifications)
 // and starts the shell-notification thread.

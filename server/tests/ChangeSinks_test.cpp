@@ -1,13 +1,14 @@
-// Change sinks in process: the folder match, the 500 ms coalescing, the
-// broadcast and the module lock a registration holds.
+// Change sinks in process: the folder match, the 500 ms coalescing (on a clock
+// of the test's), the broadcast and the module lock a registration holds.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "ChangeSinks.h"
-#include "RecordingSink.h"
 #include "ComBase.h"
+#include "ManualClock.h"
+#include "RecordingSink.h"
 #include "VKSServer.h"
 
 namespace {
@@ -46,32 +47,34 @@ TEST(SinkMatch, ComponentsOfTheLongOrShortFormMustAllMatch) {
   }
 }
 
-// The main loop's part: dispatch whatever is due until timeoutMs pass.
-void RunDispatch(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    const DWORD wait = TimeToNextDispatch();
-    if (wait == 0)
-      DispatchPendingNotification();
-    else
-      Sleep(wait < 20 ? wait : 20);
-  }
-}
-
 class SinkTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    a = new RecordingSink;
-    b = new RecordingSink;
+    SetSinkClock(&clock);
+    a = new RecordingSink(clock);
+    b = new RecordingSink(clock);
   }
   void TearDown() override {
     RemoveAllSinks();
     a->Release();
     b->Release();
+    SetSinkClock(nullptr);
+  }
+  // The main loop's part: dispatch whatever is due until timeoutMs pass.
+  void RunDispatch(DWORD timeoutMs) {
+    const DWORD start = clock.Now();
+    while (clock.Now() - start < timeoutMs) {
+      const DWORD wait = TimeToNextDispatch();
+      if (wait == 0)
+        DispatchPendingNotification();
+      else
+        clock.Advance(wait < 20 ? wait : 20);
+    }
   }
   int Add(RecordingSink* sink, const wchar_t* folder) {
     return AddSink(sink, CBstr(folder), CBstr(folder), CBstr(folder));
   }
+  vkstest::CManualClock clock;
   RecordingSink* a;
   RecordingSink* b;
 };
@@ -80,11 +83,11 @@ TEST_F(SinkTest, ChangesWithinTheDelayGiveOneCallAboutHalfASecondAfterTheLast) {
   Add(a, L"a:\\dir");
   EXPECT_EQ(500u, TimeToNextDispatch());
   NotifySinksOfChange(CBstr(L"A:\\dir"));
-  Sleep(150);
+  clock.Advance(150);
   NotifySinksOfChange(CBstr(L"A:\\DIR"));
-  Sleep(150);
+  clock.Advance(150);
   NotifySinksOfChange(CBstr(L"a:\\dir"));
-  const DWORD last = GetTickCount();
+  const DWORD last = clock.Now();
   NotifySinksOfChange(CBstr(L"A:\\dir\\sub"));  // not this folder
   RunDispatch(1500);
   ASSERT_EQ(1u, a->calls.size());

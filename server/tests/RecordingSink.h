@@ -1,10 +1,11 @@
-// An IVKSNotifySink that writes down each call and its time.
+// An IVKSNotifySink that writes down each call and its time on clock.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "ComBase.h"
 #include "VKSServer.h"
 
@@ -12,9 +13,9 @@ class RecordingSink final : public IVKSNotifySink, public CComObjectBase {
   COM_QI_TABLE(RecordingSink, IVKSNotifySink)
 
 public:
-  RecordingSink() : CComObjectBase(Lifetime::Uncounted) {}
+  explicit RecordingSink(IClock& clock = SystemClock()) : CComObjectBase(Lifetime::Uncounted), m_clock(clock) {}
   STDMETHODIMP OnChange(BSTR path) override {
-    calls.push_back({path ? path : L"", GetTickCount()});
+    calls.push_back({path ? path : L"", m_clock.Now()});
     return result;
   }
   struct Call {
@@ -26,4 +27,5 @@ public:
 
 private:
   ~RecordingSink() override = default;
+  IClock& m_clock;
 };

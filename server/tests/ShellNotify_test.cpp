@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include "ExeModule.h"
+#include "ServerParts.h"
 #include "CriticalSection.h"
 #include "ShellNotify.h"
 #include "SuiteUtil.h"
@@ -137,7 +138,7 @@ TEST_F(ShellNotifyTest, PostsWaitForTheGateAndAllArePostedAtTheStop) {
 }
 
 TEST_F(ShellNotifyTest, NothingIsPostedWhileCallsKeepTheLoopBusy) {
-  ExeModule module;
+  ExeModule module(ServerIdleWork());
   module.Lock();  // a client holds the server
   std::thread loop([&] { module.RunMessageLoop(); });
   QueueShellNotifyPath(0, kShcneUpdateDir, CBstr(L"A:\\busy"), 2, nullptr);
