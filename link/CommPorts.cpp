@@ -7,7 +7,6 @@
 #include <new>
 #include <vector>
 
-#include "SuiteUtil.h"
 
 namespace {
 
@@ -160,7 +159,7 @@ int EnumerateCommPorts(wchar_t* buffer, DWORD capacity, LONG flags) {
 
 int ListCommPorts(wchar_t* buffer, DWORD capacity, LONG flags) {
   if (!buffer) return -1;
-  if ((flags & ~(kIrdaSocket | kIrdaCommPort)) == 0 || !IsWindowsNT()) {
+  if ((flags & ~(kIrdaSocket | kIrdaCommPort)) == 0) {
     if (capacity > 0) buffer[0] = L'\0';
     SetLastError(0);
     return -1;

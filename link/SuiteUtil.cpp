@@ -186,19 +186,6 @@ UINT GetIDListSize(const ITEMIDLIST* list) {
   return total + sizeof(USHORT);
 }
 
-BOOL IsWindowsNT() {
-  static_assert(sizeof(OSVERSIONINFOEXW) == 284 && sizeof(OSVERSIONINFOW) == 276,
-                "version structure sizes");
-  OSVERSIONINFOEXW info;
-  memset(&info, 0, sizeof(info));
-  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
-  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) {
-    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return FALSE;
-  }
-  return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 CGetFileBuffer::CGetFileBuffer(DWORD capacity)
     : m_data(new (std::nothrow) BYTE[capacity ? capacity : 1]), m_used(0),
       m_capacity(m_data ? capacity : 0) {}

@@ -25,7 +25,6 @@ HRESULT CopyFolderEntries(const FolderEntry* source, FolderEntry** head);
 void FreeEntryList(FolderEntry* chain);
 
 UINT GetIDListSize(const ITEMIDLIST* list);  // with the terminator; 0 for null
-BOOL IsWindowsNT();
 
 // Receives a small object into a buffer of fixed capacity.
 class CGetFileBuffer final : public IObexStream {

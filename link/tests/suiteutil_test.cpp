@@ -235,8 +235,6 @@ TEST(IDListTest, SizeCountsItemsAndTerminator) {
   EXPECT_EQ(2u, GetIDListSize(reinterpret_cast<const ITEMIDLIST*>(terminator)));
 }
 
-TEST(IsWindowsNTTest, WineReportsNT) { EXPECT_TRUE(IsWindowsNT()); }
-
 TEST(CGetFileBufferTest, AcceptsUpToCapacityInPieces) {
   CGetFileBuffer buffer(400);
   std::vector<BYTE> data(400);
