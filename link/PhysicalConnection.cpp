@@ -9,6 +9,7 @@
 
 #include "ComCore.h"
 #include "CriticalSection.h"
+#include "Handle.h"
 #include "MessageWait.h"
 #include "ObexConnection.h"
 #include "Request.h"
@@ -76,13 +77,15 @@ HRESULT CPhysicalConnection::Open(int transportId) {
 
 bool CPhysicalConnection::StartWorker() {
   if (m_thread) return true;
-  m_startEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (!m_startEvent) return false;
-  HANDLE startEvent = m_startEvent;
+  // This thread closes the event once its wait is over; were the worker to
+  // close it, the wait could begin on a handle value already given to another
+  // object (and never end).
+  const CEvent startEvent(CEvent::Kind::AutoReset);
+  if (!startEvent.IsValid()) return false;
+  m_startEvent = startEvent;
   const uintptr_t thread =
       _beginthreadex(nullptr, 0, ConnectionWorkerThread, this, 0, &m_threadId);
   if (!thread) {
-    CloseHandle(startEvent);
     m_startEvent = nullptr;
     return false;
   }
@@ -92,14 +95,13 @@ bool CPhysicalConnection::StartWorker() {
   {
     CLockScope lock(m_lock);
     started = m_queueSemaphore != nullptr;
+    m_startEvent = nullptr;
   }
-  if (started) return true;  // the worker closed the start event
+  if (started) return true;
   WaitForSingleObject(m_thread, INFINITE);
   CloseHandle(m_thread);
   m_thread = nullptr;
   m_threadId = 0;
-  CloseHandle(startEvent);
-  m_startEvent = nullptr;
   return false;
 }
 
@@ -128,8 +130,7 @@ void CPhysicalConnection::RunWorker() {
     startEvent = m_startEvent;
     m_startEvent = nullptr;
   }
-  SetEvent(startEvent);
-  CloseHandle(startEvent);
+  SetEvent(startEvent);  // the starter closes it
 
   bool idle = false;
   DWORD lastRequestTime = 0;
