@@ -22,10 +22,18 @@ LONG ExeModule::Unlock() {
   return CComModuleBase::Unlock();
 }
 
+// A request is decided once it finds no client but the caller; after that
+// nothing withdraws it, so the caller and the loop never disagree.
+bool ExeModule::ShutdownDecided() {
+  if (GetLockCount() <= 1)
+    InterlockedCompareExchange(&m_shutdownRequested, kShutdownDecided, kShutdownRequested);
+  return m_shutdownRequested == kShutdownDecided;
+}
+
 // Milliseconds to sleep before the next pass; INFINITE ends the loop.
 DWORD ExeModule::NextWait() {
+  if (ShutdownDecided()) return INFINITE;
   LONG locks = GetLockCount();
-  if (locks <= 1 && m_shutdownRequested) return INFINITE;
   if (locks > 0) {
     DWORD wait = TimeToNextDispatch();
     if (wait == 0) {
@@ -55,7 +63,7 @@ void ExeModule::Sleep(DWORD wait) {
 void ExeModule::RunMessageLoop() {
   m_lastUnlock = GetTickCount();
   ResetEvent(m_loopEndedEvent);
-  m_shutdownRequested = 0;
+  // A request made before the loop started stands; the end clears it.
   for (;;) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -67,6 +75,7 @@ void ExeModule::RunMessageLoop() {
     if (wait) Sleep(wait);
   }
   SetEvent(m_loopEndedEvent);
+  InterlockedExchange(&m_shutdownRequested, kNoShutdown);
 }
 
 void ExeModule::NoteActivity() {
@@ -74,11 +83,22 @@ void ExeModule::NoteActivity() {
 }
 
 bool ExeModule::WaitForShutdown(DWORD timeoutMs) {
-  InterlockedExchange(&m_shutdownRequested, 1);
+  InterlockedCompareExchange(&m_shutdownRequested, kShutdownRequested, kNoShutdown);
   SetEvent(m_wakeEvent);
   if (WaitForSingleObject(m_loopEndedEvent, timeoutMs ? timeoutMs : 1) == WAIT_OBJECT_0) return true;
-  InterlockedExchange(&m_shutdownRequested, 0);
-  ResetEvent(m_wakeEvent);
-  // The loop may have ended just after the wait gave up; that is a shutdown.
-  return WaitForSingleObject(m_loopEndedEvent, 0) == WAIT_OBJECT_0;
+  // With no other client the loop only has not looked yet (a busy machine
+  // may not run it within 1 ms): no reason to fail.
+  if (!ShutdownDecided()) {
+    const LONG was =
+        InterlockedCompareExchange(&m_shutdownRequested, kNoShutdown, kShutdownRequested);
+    if (was == kShutdownRequested) {
+      ResetEvent(m_wakeEvent);
+      return false;
+    }
+    // Another caller withdrew, or the loop has ended and cleared the request.
+    if (was == kNoShutdown) return WaitForSingleObject(m_loopEndedEvent, 0) == WAIT_OBJECT_0;
+  }
+  SetEvent(m_wakeEvent);
+  WaitForSingleObject(m_loopEndedEvent, INFINITE);
+  return true;
 }
