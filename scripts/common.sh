@@ -34,9 +34,12 @@ vks_wine_start() {
   export WINEPREFIX="$VKS_BUILD/win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   "$VKS_ROOT/testing/wine/prefix-setup" "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1
-  # Wine's services start with the first process and keep its stdout; start
-  # them here with a quiet one, or ctest waits on their pipe.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  # Wine's services and its desktop start with the first process that needs
+  # them and keep its stdout and stderr: start them here with quiet ones, or
+  # ctest waits on their pipe. The desktop is held for the whole run, since a
+  # test that started it again would hand it that test's pipe.
+  wine "$VKS_BUILD/win/testing/winsupport/vks-desktop-keeper.exe" >/dev/null 2>&1 </dev/null ||
+    { echo "Wine's desktop did not start" >&2; exit 1; }
   trap vks_wine_stop EXIT
 }
 vks_wine_stop() {

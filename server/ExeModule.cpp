@@ -22,10 +22,18 @@ LONG ExeModule::Unlock() {
   return CComModuleBase::Unlock();
 }
 
+// A request is decided once it finds no client but the caller; after that
+// nothing withdraws it, so the caller and the loop never disagree.
+bool ExeModule::ShutdownDecided() {
+  if (GetLockCount() <= 1)
+    InterlockedCompareExchange(&m_shutdownRequested, kShutdownDecided, kShutdownRequested);
+  return m_shutdownRequested == kShutdownDecided;
+}
+
 // Milliseconds to sleep before the next pass; INFINITE ends the loop.
 DWORD ExeModule::NextWait() {
+  if (ShutdownDecided()) return INFINITE;
   LONG locks = GetLockCount();
-  if (locks <= 1 && m_shutdownRequested) return INFINITE;
   if (locks > 0) {
     DWORD wait = m_work.TimeToNextWork();
     if (wait == 0) {
@@ -54,7 +62,7 @@ void ExeModule::Sleep(DWORD wait) {
 void ExeModule::RunMessageLoop() {
   m_lastUnlock = m_clock.Now();
   m_loopEndedEvent.Reset();
-  m_shutdownRequested = 0;
+  // A request made before the loop started stands; the end clears it.
   for (;;) {
     PumpWaitingMessages();
     DWORD wait = NextWait();
@@ -62,6 +70,7 @@ void ExeModule::RunMessageLoop() {
     if (wait) Sleep(wait);
   }
   m_loopEndedEvent.Set();
+  InterlockedExchange(&m_shutdownRequested, kNoShutdown);
 }
 
 void ExeModule::NoteActivity() {
@@ -69,11 +78,22 @@ void ExeModule::NoteActivity() {
 }
 
 bool ExeModule::WaitForShutdown(DWORD timeoutMs) {
-  InterlockedExchange(&m_shutdownRequested, 1);
+  InterlockedCompareExchange(&m_shutdownRequested, kShutdownRequested, kNoShutdown);
   m_wakeEvent.Set();
   if (WaitForSingleObject(m_loopEndedEvent, timeoutMs ? timeoutMs : 1) == WAIT_OBJECT_0) return true;
-  InterlockedExchange(&m_shutdownRequested, 0);
-  m_wakeEvent.Reset();
-  // The loop may have ended just after the wait gave up; that is a shutdown.
-  return m_loopEndedEvent.IsSet();
+  // With no other client the loop only has not looked yet (a busy machine
+  // may not run it within 1 ms): no reason to fail.
+  if (!ShutdownDecided()) {
+    const LONG was =
+        InterlockedCompareExchange(&m_shutdownRequested, kNoShutdown, kShutdownRequested);
+    if (was == kShutdownRequested) {
+      m_wakeEvent.Reset();
+      return false;
+    }
+    // Another caller withdrew, or the loop has ended and cleared the request.
+    if (was == kNoShutdown) return m_loopEndedEvent.IsSet();
+  }
+  m_wakeEvent.Set();
+  WaitForSingleObject(m_loopEndedEvent, INFINITE);
+  return true;
 }
