@@ -78,7 +78,22 @@ HRESULT UnregisterTypeLibrary() {
   return hr;
 }
 
+// Wine 8: a dead server's class registrations stay with rpcss, which hands
+// them to every later client, so none would start a new server. A crashed
+// process may hold the locks the revocation needs: it gets a time limit.
+constexpr DWORD kRevokeOnCrashMs = 2000;
+
+DWORD WINAPI RevokeClassesOfACrashedServer(void*) {
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) g_classes.RevokeClassObjects();
+  return 0;
+}
+
 LONG WINAPI EndSilently(EXCEPTION_POINTERS* exception) {
+  HANDLE revoker = CreateThread(nullptr, 0, RevokeClassesOfACrashedServer, nullptr, 0, nullptr);
+  if (revoker) {
+    WaitForSingleObject(revoker, kRevokeOnCrashMs);
+    CloseHandle(revoker);
+  }
   TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
 }
