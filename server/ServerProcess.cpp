@@ -4,6 +4,7 @@
 #include "ComDispatch.h"
 #include "ErrorInfoChannel.h"
 #include "ExeModule.h"
+#include "InterfaceKeeper.h"
 #include "Registrar.h"
 #include "ServerParts.h"
 #include "Settings.h"
@@ -21,6 +22,11 @@ const CClassEntry kObjectMap[] = {
     {&CLSID_VKSGeneral, CVKSGeneral::Create, 0, 110},
 };
 CClassTable g_classes(kObjectMap, ARRAYSIZE(kObjectMap));
+
+// Every interface a client calls on an object of ours (see CInterfaceKeeper).
+const IID* const kServedInterfaces[] = {&IID_IVKSVolume,    &IID_IVKSGeneral, &IID_IDispatch,
+                                        &IID_IStream,       &IID_ISequentialStream,
+                                        &IID_ISupportErrorInfo, &IID_IClassFactory};
 
 const wchar_t kTypeLibKey[] = L"TypeLib\\{865444A3-B9B8-4228-9906-830F34E4F0D0}";
 const IID* const kOurInterfaces[] = {&IID_IVKSVolume, &IID_IVKSGeneral, &IID_IVKSNotifySink};
@@ -160,11 +166,14 @@ HRESULT UnregisterServer() {
 
 HRESULT RunServer() {
   RETURN_IF_FAILED(StartServerParts());
+  CInterfaceKeeper keeper;
+  keeper.Start(kServedInterfaces, ARRAYSIZE(kServedInterfaces));
   HRESULT hr = g_classes.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
   if (SUCCEEDED(hr)) {
     g_exeModule.RunMessageLoop();
     g_classes.RevokeClassObjects();
   }
+  keeper.Stop();
   StopServerParts();
   return hr;
 }
