@@ -150,13 +150,20 @@ int RunClient(int index, int operations) {
   }
   const std::wstring folder = L"\\A:\\c" + std::to_wstring(index);
   CBstr folderText(folder.c_str());
-  if (FAILED(volume->CreateDir(folderText.GetBstr()))) ++counts.failures;
   std::map<std::wstring, std::string> held;   // what the folder must hold
+  // A failed call is counted and shown with its code.
+  auto failed = [&](HRESULT hr, const char* step, int i) {
+    if (SUCCEEDED(hr)) return false;
+    ++counts.failures;
+    printf("client %d: %s failed with 0x%08lx at operation %d\n", index, step, static_cast<unsigned long>(hr), i);
+    return true;
+  };
   auto check = [&](bool same, const char* step, int i) {
     if (same) return;
     ++counts.mismatches;
     printf("client %d: %s differs at operation %d\n", index, step, i);
   };
+  failed(volume->CreateDir(folderText.GetBstr()), "making its folder", -1);
   for (int i = 0; i < operations; ++i, InterlockedIncrement(&g_progress)) {
     ++counts.operations;
     const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
@@ -165,19 +172,13 @@ int RunClient(int index, int operations) {
     switch (i % 5) {
       case 0: {   // to the module
         const std::string sent = Bytes(static_cast<size_t>((i * 7919 + index * 131) % 40000), index * 1000 + i);
-        if (FAILED(PutBytes(volume.Get(), folder + L"\\" + name, sent))) {
-          ++counts.failures;
-          break;
-        }
+        if (failed(PutBytes(volume.Get(), folder + L"\\" + name, sent), "a put", i)) break;
         held[name] = sent;
         break;
       }
       case 1:     // back from it
         if (held.empty()) break;
-        if (FAILED(GetBytes(volume.Get(), folder + L"\\" + held.rbegin()->first, &bytes))) {
-          ++counts.failures;
-          break;
-        }
+        if (failed(GetBytes(volume.Get(), folder + L"\\" + held.rbegin()->first, &bytes), "a read", i)) break;
         check(bytes == held.rbegin()->second, "a file read back", i);
         break;
       case 2:     // within it
@@ -185,23 +186,14 @@ int RunClient(int index, int operations) {
         {
           CBstr from((folder + L"\\" + held.begin()->first).c_str());
           CBstr to((folder + L"\\" + name).c_str());
-          if (FAILED(volume->Copy(from.GetBstr(), to.GetBstr()))) {
-            ++counts.failures;
-            break;
-          }
+          if (failed(volume->Copy(from.GetBstr(), to.GetBstr()), "a copy", i)) break;
           held[name] = held.begin()->second;
-          if (FAILED(GetBytes(volume.Get(), folder + L"\\" + name, &bytes))) {
-            ++counts.failures;
-            break;
-          }
+          if (failed(GetBytes(volume.Get(), folder + L"\\" + name, &bytes), "reading a copy", i)) break;
           check(bytes == held[name], "a copy made on the module", i);
         }
         break;
       case 3:     // the folder's listing
-        if (FAILED(ListNames(volume.Get(), folder + L"\\*", &names))) {
-          ++counts.failures;
-          break;
-        }
+        if (failed(ListNames(volume.Get(), folder + L"\\*", &names), "a listing", i)) break;
         {
           std::set<std::wstring> expected;
           for (const auto& file : held) expected.insert(file.first);
@@ -212,10 +204,7 @@ int RunClient(int index, int operations) {
         if (held.size() < 3) break;
         {
           CBstr gone((folder + L"\\" + held.begin()->first).c_str());
-          if (FAILED(volume->Delete(gone.GetBstr()))) {
-            ++counts.failures;
-            break;
-          }
+          if (failed(volume->Delete(gone.GetBstr()), "a delete", i)) break;
           held.erase(held.begin());
         }
         break;
@@ -249,6 +238,9 @@ protected:
   void ManyFileCopies(int runs, int files) {
     printf("\nmany-file copy: %d files of 0 to 4095 bytes, mod:a:\\many to the PC, %d runs\n", files, runs);
     fflush(stdout);
+    // Room on the volume for the whole folder and the clients' files.
+    vkstest::CSimControl sim;
+    ASSERT_TRUE(sim.Command("obex capacity A 1073741824"));
     const std::wstring many = VolumePath(L'A') + L"\\many";
     MakeFolder(many);
     for (int i = 0; i < files; ++i)
