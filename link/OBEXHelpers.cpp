@@ -26,8 +26,9 @@ constexpr WORD kInitialPacket = 255;
 constexpr DWORD kSetPathTimeoutMs = 40000;
 constexpr DWORD kConnectTimeoutMs = 20000;
 constexpr DWORD kDisconnectTimeoutMs = 3000;
-// No module lists a folder this large; a bigger Length is a lie.
-constexpr DWORD kMaxListingBytes = 16u * 1024 * 1024;
+// No module lists a folder this large: a longer listing, announced or sent,
+// is a bad answer.
+constexpr DWORD kMaxListingBytes = 64u * 1024 * 1024;
 
 WORD ReadBE16(const BYTE* p) { return static_cast<WORD>((p[0] << 8) | p[1]); }
 DWORD ReadBE32(const BYTE* p) {
@@ -192,7 +193,8 @@ private:
   HRESULT WriteAppParams(const std::vector<AppParam>& params, BYTE opcode);
   HRESULT SetPathStep(BYTE flags, const wchar_t* name);
   HRESULT DeliverBodies(IObexStream* sink);
-  HRESULT AppendBodies(char* text, DWORD capacity, DWORD* used);
+  // The packet's Body data onto text; more than limit bytes in all give overflow.
+  HRESULT AppendBodies(std::string* text, size_t limit, HRESULT overflow);
   void ResetFolderState() {
     m_currentFolder = L"\\";
     m_currentDrive.clear();
@@ -635,21 +637,24 @@ HRESULT OBEXHelpers::ReceiveToStream(IObexStream* sink, DWORD timeoutMs) {
   return DeliverBodies(sink);
 }
 
-HRESULT OBEXHelpers::AppendBodies(char* text, DWORD capacity, DWORD* used) {
+HRESULT OBEXHelpers::AppendBodies(std::string* text, size_t limit, HRESULT overflow) {
   struct Appender final : IObexStream {
-    char* text;
-    DWORD capacity;
-    DWORD* used;
+    std::string* text;
+    size_t limit;
+    HRESULT overflow;
     HRESULT Write(const BYTE* data, DWORD length) override {
-      if (length > capacity - *used) return E_CONNECTION_LOST;
-      memcpy(text + *used, data, length);
-      *used += length;
+      if (length > limit - text->size()) return overflow;
+      try {
+        text->append(reinterpret_cast<const char*>(data), length);
+      } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+      }
       return S_OK;
     }
   } appender;
   appender.text = text;
-  appender.capacity = capacity;
-  appender.used = used;
+  appender.limit = limit;
+  appender.overflow = overflow;
   return DeliverBodies(&appender);
 }
 
@@ -658,45 +663,41 @@ HRESULT OBEXHelpers::ReceiveFolderListing(FolderEntry** entries) {
   *entries = nullptr;
   HRESULT hr = Transact(kObexGetFinal, kObexDefaultTimeoutMs);
   if (FAILED(hr)) return hr;
-  DWORD total = 0;
-  if (FAILED(GetHeaderValue(kHdrLength, nullptr, &total))) return E_OUTOFMEMORY;
-  if (total > kMaxListingBytes) return E_FAIL;
-  char* text = static_cast<char*>(malloc(total + 1));
-  if (!text) return E_OUTOFMEMORY;
-  DWORD used = 0;
+  // OBEX lets a server leave Length out: the body is then taken as it comes.
+  DWORD announced = 0;
+  const bool counted = SUCCEEDED(GetHeaderValue(kHdrLength, nullptr, &announced));
+  if (counted && announced > kMaxListingBytes) {
+    if (m_pBuf[0] == kObexContinue) Abort();
+    return E_FAIL;
+  }
+  const size_t limit = counted ? announced : kMaxListingBytes;
+  const HRESULT overflow = counted ? E_CONNECTION_LOST : E_FAIL;
+  std::string text;
+  try {
+    text.reserve(counted ? announced : 0);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   while (m_pBuf[0] == kObexContinue) {
-    hr = AppendBodies(text, total, &used);
+    hr = AppendBodies(&text, limit, overflow);
+    // Past the limit the module would go on sending.
+    if (hr == E_FAIL) Abort();
     if (SUCCEEDED(hr)) hr = Transact(kObexGetFinal, kObexDefaultTimeoutMs);
-    if (FAILED(hr)) {
-      free(text);
-      return hr;
-    }
+    if (FAILED(hr)) return hr;
   }
-  if (m_pBuf[0] != kObexOk) {
-    free(text);
-    return hr;
-  }
-  hr = AppendBodies(text, total, &used);
-  if (FAILED(hr)) {
-    free(text);
-    return hr;
-  }
-  text[used] = 0;
+  if (m_pBuf[0] != kObexOk) return hr;
+  hr = AppendBodies(&text, limit, overflow);
+  if (FAILED(hr)) return hr;
   BOOL first = TRUE;
-  const int parsed = ParseFolderListing(entries, text, &first);
-  free(text);
-  switch (parsed) {
-    case kListingParsed:
-      // A listing with only the parent folder is an empty folder.
-      return *entries ? S_OK : S_FALSE;
-    case kListingNoEntries: return S_FALSE;
-    case kListingEmptyText: return E_OBEX_EMPTY_LISTING;
-    case kListingNotAListing: return E_FAIL;
-    default:
-      FreeEntryList(*entries);
-      *entries = nullptr;
-      return E_OUTOFMEMORY;
-  }
+  const int parsed = ParseFolderListing(entries, text.data(), text.size(), &first);
+  // A listing with only the parent folder is an empty folder.
+  if (parsed == kListingParsed) return *entries ? S_OK : S_FALSE;
+  if (parsed == kListingNoEntries) return S_FALSE;
+  if (parsed == kListingEmptyText) return E_OBEX_EMPTY_LISTING;
+  // Part of a folder must not pass for all of it.
+  FreeEntryList(*entries);
+  *entries = nullptr;
+  return parsed == kListingOutOfMemory ? E_OUTOFMEMORY : E_FAIL;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // link/OBEXUtility.cpp - the module's folder-listing XML, permission texts, times, path rule.
 //
 // The listing scanner is fitted to the module's output but reads only inside
-// the text it is given: every step checks the end, and an element that does
-// not parse completely gives no entry.
+// the text it is given: every step checks the end. A listing that breaks off
+// or does not parse fails as a whole, so no part of a folder passes for all
+// of it.
 #include "OBEXUtility.h"
 
 #include <objbase.h>
@@ -217,7 +218,7 @@ void ApplyAttribute(ParsedElement& element, const char* name, size_t nameLength,
 }
 
 // Attributes of a file or folder element from behind its name up to its '>'.
-// *p ends behind the tag. False when the element is not complete.
+// *p ends behind the tag. False when the element is broken or cut off.
 bool ParseElement(const char** position, const char* end, ParsedElement& element) {
   const char* p = *position;
   for (;;) {
@@ -247,12 +248,11 @@ bool ParseElement(const char** position, const char* end, ParsedElement& element
     const char quote = *p++;
     const char* value = p;
     while (p < end && *p != quote) ++p;
-    if (p >= end) break;
+    // A '<' is no attribute text: the quote was left open.
+    if (p >= end || memchr(value, '<', static_cast<size_t>(p - value))) break;
     ApplyAttribute(element, name, nameLength, value, static_cast<size_t>(p - value));
     ++p;
   }
-  // An element cut short by the next tag gives that tag its turn.
-  *position = (p < end && *p == '<') ? p : SkipTag(p, end);
   return false;
 }
 
@@ -277,6 +277,10 @@ FolderEntry* MakeEntry(const ParsedElement& element) {
 }  // namespace
 
 int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first) {
+  return ParseFolderListing(head, text, text ? strlen(text) : 0, first);
+}
+
+int ParseFolderListing(FolderEntry** head, const char* text, size_t length, BOOL* first) {
   if (!head) return kListingEmptyText;
   FolderEntry** link = head;
   if (!first || *first) {
@@ -284,10 +288,12 @@ int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first) {
   } else {
     while (*link) link = &(*link)->next;
   }
-  if (!text || !*text) return kListingEmptyText;
+  if (!text || !length) return kListingEmptyText;
 
   const char* p = text;
-  const char* end = text + strlen(text);
+  const char* nul = static_cast<const char*>(memchr(text, 0, length));
+  const char* end = nul ? nul : text + length;
+  bool closed = false;
   bool inListing = false;
   bool sawParent = false;
   bool madeEntry = false;
@@ -313,7 +319,10 @@ int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first) {
     while (p < end && IsNameChar(*p)) ++p;
     const size_t tagLength = static_cast<size_t>(p - tag);
     if (closing) {
-      if (Equals(tag, tagLength, "folder-listing") && inListing) break;
+      if (Equals(tag, tagLength, "folder-listing") && inListing) {
+        closed = true;
+        break;
+      }
       p = SkipTag(p, end);
       continue;
     }
@@ -330,7 +339,8 @@ int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first) {
     }
     ParsedElement element;
     element.isFolder = isFolder;
-    if (!ParseElement(&p, end, element) || !element.hasName) continue;
+    if (!ParseElement(&p, end, element)) return kListingMalformed;
+    if (!element.hasName) continue;
     FolderEntry* entry = MakeEntry(element);
     if (!entry) return kListingOutOfMemory;
     *link = entry;
@@ -339,6 +349,7 @@ int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first) {
     if (first) *first = FALSE;
   }
   if (!inListing) return kListingNotAListing;
+  if (!closed) return kListingMalformed;
   return (madeEntry || sawParent) ? kListingParsed : kListingNoEntries;
 }
 

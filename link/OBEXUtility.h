@@ -11,14 +11,21 @@ enum ListingParseResult : int {
   kListingNoEntries = 2,
   kListingEmptyText = 3,
   kListingNotAListing = 4, // no folder-listing element at all
+  kListingMalformed = 5,   // broken inside the listing: cut, unclosed, a NUL byte
 };
 
 // Parses a NUL-terminated UTF-8 listing into a CoTaskMem chain (free it with
 // FreeEntryList). With *first set (or first null) the chain starts at *head
 // and *first is cleared once an entry is made; otherwise new entries are
 // appended to the chain already at *head. On out of memory the entries made so
-// far stay linked.
+// far stay linked, and so they do when the listing is malformed: a listing
+// that ends before its closing tag, a file or folder element whose attributes
+// do not parse, or an attribute value holding a '<' (a quote left open) gives
+// no shorter listing but kListingMalformed. Names of 128 units or more and
+// unknown elements are skipped.
 int ParseFolderListing(FolderEntry** head, const char* text, BOOL* first);
+// The same over length bytes; a NUL byte among them ends the text there.
+int ParseFolderListing(FolderEntry** head, const char* text, size_t length, BOOL* first);
 
 // Values are the texts between an attribute's quotes.
 // "RWD" subset in that order; false for anything else. Missing R sets hidden,

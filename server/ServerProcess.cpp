@@ -5,6 +5,7 @@
 #include "ErrorInfoChannel.h"
 #include "ExeModule.h"
 #include "Handle.h"
+#include "InterfaceKeeper.h"
 #include "Registrar.h"
 #include "ServerParts.h"
 #include "Settings.h"
@@ -22,6 +23,11 @@ const CClassEntry kObjectMap[] = {
     {&CLSID_VKSGeneral, CVKSGeneral::Create, 0, 110},
 };
 CClassTable g_classes(kObjectMap, ARRAYSIZE(kObjectMap));
+
+// Every interface a client calls on an object of ours (see CInterfaceKeeper).
+const IID* const kServedInterfaces[] = {&IID_IVKSVolume,    &IID_IVKSGeneral, &IID_IDispatch,
+                                        &IID_IStream,       &IID_ISequentialStream,
+                                        &IID_ISupportErrorInfo, &IID_IClassFactory};
 
 const wchar_t kTypeLibKey[] = L"TypeLib\\{865444A3-B9B8-4228-9906-830F34E4F0D0}";
 const IID* const kOurInterfaces[] = {&IID_IVKSVolume, &IID_IVKSGeneral, &IID_IVKSNotifySink};
@@ -79,7 +85,22 @@ HRESULT UnregisterTypeLibrary() {
   return hr;
 }
 
+// Wine 8: a dead server's class registrations stay with rpcss, which hands
+// them to every later client, so none would start a new server. A crashed
+// process may hold the locks the revocation needs: it gets a time limit.
+constexpr DWORD kRevokeOnCrashMs = 2000;
+
+DWORD WINAPI RevokeClassesOfACrashedServer(void*) {
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) g_classes.RevokeClassObjects();
+  return 0;
+}
+
 LONG WINAPI EndSilently(EXCEPTION_POINTERS* exception) {
+  HANDLE revoker = CreateThread(nullptr, 0, RevokeClassesOfACrashedServer, nullptr, 0, nullptr);
+  if (revoker) {
+    WaitForSingleObject(revoker, kRevokeOnCrashMs);
+    CloseHandle(revoker);
+  }
   TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -145,11 +166,14 @@ HRESULT UnregisterServer() {
 
 HRESULT RunServer() {
   RETURN_IF_FAILED(StartServerParts());
+  CInterfaceKeeper keeper;
+  keeper.Start(kServedInterfaces, ARRAYSIZE(kServedInterfaces));
   HRESULT hr = g_classes.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
   if (SUCCEEDED(hr)) {
     g_exeModule.RunMessageLoop();
     g_classes.RevokeClassObjects();
   }
+  keeper.Stop();
   StopServerParts();
   return hr;
 }

@@ -543,7 +543,6 @@ TEST(ObexListingReceiveTest, LengthsFromTheModuleAreChecked) {
     std::vector<Bytes> responses;
     HRESULT result;
   } cases[] = {
-      {"no Length header", {Ok(Header(0x49, Ascii(text)))}, E_OUTOFMEMORY},
       {"Body past Length",
        {Continue(Cat({U32Header(0xC3, 10), Header(0x48, Ascii(text.substr(0, 8)))})),
         Ok(Header(0x49, Ascii(text.substr(8, 8))))},
@@ -555,6 +554,7 @@ TEST(ObexListingReceiveTest, LengthsFromTheModuleAreChecked) {
        S_FALSE},
       {"module error", {Packet(0xC3, {})}, E_ACCESSDENIED},
       {"not a listing", {Ok(Cat({U32Header(0xC3, 5), Header(0x49, Ascii("hello"))}))}, E_FAIL},
+      {"cut listing", {Ok(Cat({U32Header(0xC3, 40), Header(0x49, Ascii(text.substr(0, 40)))}))}, E_FAIL},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -564,6 +564,31 @@ TEST(ObexListingReceiveTest, LengthsFromTheModuleAreChecked) {
     EXPECT_EQ(c.result, link.obex->ReceiveFolderListing(&entries));
     EXPECT_EQ(nullptr, entries);
   }
+}
+
+// OBEX lets a server leave Length out: the body is read as it comes.
+TEST(ObexListingReceiveTest, ListingWithoutLengthIsReadAsItComes) {
+  Layer link;
+  const std::string text = kListing;
+  const size_t third = text.size() / 3;
+  link.transport.Queue(Continue(Header(0x48, Ascii(text.substr(0, third)))));
+  link.transport.Queue(Continue(Header(0x48, Ascii(text.substr(third, third)))));
+  link.transport.Queue(Ok(Header(0x49, Ascii(text.substr(2 * third)))));
+  FolderEntry* entries = nullptr;
+  EXPECT_EQ(S_OK, link.obex->ReceiveFolderListing(&entries));
+  ASSERT_EQ(2, Count(entries));
+  EXPECT_STREQ(L"Pictures", entries->next->name);
+  FreeEntryList(entries);
+
+  // One that never ends is given up at 64 MiB, and the GET is aborted.
+  Layer endless(65535);
+  const Bytes body = Header(0x48, Bytes(65535 - 6, 'x'));
+  endless.transport.responder = [&](const Bytes& request) { return request[0] == 0xFF ? Ok() : Continue(body); };
+  entries = nullptr;
+  EXPECT_EQ(E_FAIL, endless.obex->ReceiveFolderListing(&entries));
+  EXPECT_EQ(nullptr, entries);
+  EXPECT_EQ(Packet(0xFF, {}), endless.transport.requests.back().bytes);
+  EXPECT_EQ(64u * 1024 * 1024 / (65535 - 6) + 2, endless.transport.requests.size());
 }
 
 TEST(ObexCancelTest, DisconnectEventCancelsExactlyOneRequest) {

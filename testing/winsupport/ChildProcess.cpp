@@ -25,25 +25,35 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>& args, DWORD timeoutMs) {
-  ToolRun run;
+// A tool's command line, every argument quoted where it needs it.
+std::wstring ToolCommandLine(const std::wstring& tool, const std::vector<std::wstring>& args) {
   std::wstring line = QuoteArgument(ToolPath(tool));
   for (const std::wstring& a : args) line += L" " + QuoteArgument(a);
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  return line;
+}
+
+// Starts line with its standard output on output (an inheritable handle).
+bool StartWithOutput(const std::wstring& line, HANDLE output, PROCESS_INFORMATION* process) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
+  startup.hStdOutput = output;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process{};
   std::vector<wchar_t> command(line.begin(), line.end());
   command.push_back(0);
-  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                      &startup, &process);
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        process) != FALSE;
+}
+
+ToolRun RunTool(const std::wstring& tool, const std::vector<std::wstring>& args, DWORD timeoutMs) {
+  ToolRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  PROCESS_INFORMATION process{};
+  const bool started = StartWithOutput(ToolCommandLine(tool, args), writeEnd, &process);
   CloseHandle(writeEnd);
   if (!started) {
     CloseHandle(readEnd);

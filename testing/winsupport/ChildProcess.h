@@ -21,6 +21,10 @@ std::wstring HostToWindowsPath(const char* host);
 std::wstring ToolPath(const std::wstring& name);
 
 std::wstring QuoteArgument(const std::wstring& argument);
+// A tool's command line, every argument quoted where it needs it.
+std::wstring ToolCommandLine(const std::wstring& tool, const std::vector<std::wstring>& args);
+// Starts line with its standard output on output (an inheritable handle).
+bool StartWithOutput(const std::wstring& line, HANDLE output, PROCESS_INFORMATION* process);
 
 // Reads the pipe while the tool runs and stops once it has ended, so a
 // process that inherited the pipe (a server started meanwhile) cannot hold it

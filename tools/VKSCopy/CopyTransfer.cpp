@@ -4,6 +4,7 @@
 #include "ConsoleText.h"
 #include "SuiteString.h"
 #include "VKSFileStream.h"
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <new>
@@ -70,6 +71,8 @@ bool PutFileToModule(IVKSVolume* volume, const wchar_t* pcFile, const wchar_t* m
 }
 
 bool GetModuleFileToPC(IVKSVolume* volume, const wchar_t* moduleFile, const wchar_t* pcFile, LONG attributes) {
+  // The bytes would go to the device and no file would exist.
+  if (HasDeviceName(pcFile)) return false;
   CBstr path(moduleFile);
   ComPtr<IUnknown> content;
   if (!CheckResult(volume->GetFile(path.GetBstr(), &content), kModuleErrorFormat)) return false;
@@ -138,7 +141,27 @@ bool RunCopyCommand(const wchar_t* command, const std::wstring& source, const st
 
 bool IsPlainEntryName(const wchar_t* name) {
   if (!name || !*name || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0) return false;
-  return wcspbrk(name, L"\\/:*?\"<>|") == nullptr;
+  return wcspbrk(name, L"\\/:*?\"<>|") == nullptr && !IsDeviceName(name);
+}
+
+bool IsDeviceName(const wchar_t* name) {
+  if (!name) return false;
+  size_t length = wcscspn(name, L".");
+  while (length && name[length - 1] == L' ') --length;
+  const std::wstring base(name, length);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (SamePathText(base, device)) return true;
+  return length == 4 && (SamePathText(base.substr(0, 3), L"COM") || SamePathText(base.substr(0, 3), L"LPT")) &&
+         base[3] >= L'1' && base[3] <= L'9';
+}
+
+bool HasDeviceName(const std::wstring& path) {
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find_first_of(L"\\/", start), path.size());
+    if (IsDeviceName(path.substr(start, end - start).c_str())) return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 bool HasWildcard(const std::wstring& path) { return path.find_first_of(L"*?") != std::wstring::npos; }

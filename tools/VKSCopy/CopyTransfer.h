@@ -91,8 +91,14 @@ bool GetModuleFileToPC(IVKSVolume* volume, const wchar_t* moduleFile, const wcha
 bool RunCopyCommand(const wchar_t* command, const std::wstring& source, const std::wstring& destination);
 
 // A name from a module listing that may be appended to a PC folder: not
-// empty, not "." or "..", no separator, drive colon or wildcard.
+// empty, not "." or "..", no separator, drive colon or wildcard, no device.
 bool IsPlainEntryName(const wchar_t* name);
+// A PC name that Windows opens as a device (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9, any case): the part before the first dot decides, trailing dots
+// and blanks left out. What is written there reaches the device, no file.
+bool IsDeviceName(const wchar_t* name);
+// Some component of a PC path is a device name.
+bool HasDeviceName(const std::wstring& path);
 
 bool HasWildcard(const std::wstring& path);
 bool EndsWithBackslash(const std::wstring& path);

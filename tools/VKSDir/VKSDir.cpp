@@ -101,20 +101,26 @@ int RunVKSDir(int argc, wchar_t** argv) {
   return RunWithVolume([&](IVKSVolume* volume) -> int {
     if (IsDriveListArgument(argument))
       return ListModuleDrives(volume, L"\\*") ? kExitSuccess : kExitFailure;
-    wchar_t pattern[kModulePathSize];
-    if (!ParseModulePath(argument, pattern, kModulePathSize)) {
+    wchar_t path[kModulePathSize];
+    if (!ParseModulePath(argument, path, kModulePathSize)) {
       PrintUsage(kUsage);
       return kExitSuccess;
     }
-    const size_t length = wcslen(pattern);
-    if (length < kExtendLimit) {
-      if (pattern[length - 1] == L'\\')
-        wcscat(pattern, L"*");
-      else if (IsModuleDir(volume, pattern, kModuleErrorFormat))
-        wcscat(pattern, L"\\*");
-    }
-    wchar_t folder[kModulePathSize];
-    GetParentFolder(pattern, folder, kModulePathSize);
-    return ListModuleFolder(volume, pattern, folder) ? kExitSuccess : kExitFailure;
+    return ListModulePath(volume, path) ? kExitSuccess : kExitFailure;
   });
+}
+
+bool ListModulePath(IVKSVolume* volume, const wchar_t* path) {
+  wchar_t pattern[kModulePathSize];
+  lstrcpynW(pattern, path ? path : L"", kModulePathSize);
+  const size_t length = wcslen(pattern);
+  if (length && length < kExtendLimit) {
+    if (pattern[length - 1] == L'\\')
+      wcscat(pattern, L"*");
+    else if (IsModuleDir(volume, pattern, kModuleErrorFormat))
+      wcscat(pattern, L"\\*");
+  }
+  wchar_t folder[kModulePathSize];
+  GetParentFolder(pattern, folder, kModulePathSize);
+  return ListModuleFolder(volume, pattern, folder);
 }

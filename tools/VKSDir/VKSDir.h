@@ -7,6 +7,10 @@
 // The whole tool: arguments, server, listing; the process's exit code.
 int RunVKSDir(int argc, wchar_t** argv);
 
+// A parsed module path ("\A:\java"): a folder, known by its trailing "\" or
+// by the module's listing, shows its entries; names and patterns are listed
+// as they stand. False when the listing failed.
+bool ListModulePath(IVKSVolume* volume, const wchar_t* path);
 // The drive list ("\*"); false when the server's listing failed.
 bool ListModuleDrives(IVKSVolume* volume, const wchar_t* pattern);
 // The entries matching pattern, directories first, with the totals; folder

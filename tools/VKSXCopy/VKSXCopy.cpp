@@ -177,7 +177,7 @@ std::wstring PrepareModuleDestination(IVKSVolume* volume, const std::wstring& de
 }
 
 std::wstring PreparePCDestination(const std::wstring& destination) {
-  if (destination.empty()) return std::wstring();
+  if (destination.empty() || HasDeviceName(destination)) return std::wstring();
   const DWORD attributes = GetFileAttributesW(destination.c_str());
   std::wstring folder = destination;
   if (attributes != INVALID_FILE_ATTRIBUTES) {

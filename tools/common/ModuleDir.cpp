@@ -18,9 +18,9 @@ bool IsModuleDir(IVKSVolume* volume, const wchar_t* path, const char* fallback) 
     return false;
   }
   if (!CheckResult(hr, fallback)) return false;
-  if (entries.GetCount() != 1 || !entries.IsDirectory(0) || !entries.IsInt(0, geSize) ||
-      entries.GetInt(0, geSize) != 0)
-    return false;
+  // The folder bit alone decides: a generic OBEX server may give a folder a
+  // size (4096 on many file systems), the module gives none.
+  if (entries.GetCount() != 1 || !entries.IsDirectory(0)) return false;
   const wchar_t* name = entries.GetName(0);
   if (!name) return false;
   const size_t nameLength = wcslen(name);

@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <type_traits>
 #include "ComBase.h"
+#include "InterfaceKeeper.h"
 #include "VKSServer.h"
 
 enum ToolExitCode { kExitSuccess = 0, kExitFailure = 1, kExitBadTimeout = 2 };
 
 // CoInitialize for the life of the object; the error-information channel is
-// installed so the server's descriptions reach this process.
+// installed so the server's descriptions reach this process, and the streams
+// a tool hands the server keep their interfaces registered (CInterfaceKeeper).
 class CComSession {
 public:
   CComSession();
@@ -19,6 +21,7 @@ public:
 
 private:
   bool m_started;
+  CInterfaceKeeper m_keeper;
 };
 
 // Prints "Error initializing COM interface\n" or "Error opening Tarvaq Suite\n".

@@ -86,6 +86,20 @@ TEST_F(DirTest, DriveListShowsCapacityAndFreeSpace) {
             capture.Text());
 }
 
+// A generic OBEX server gives folders a size; the folder bit alone makes it one.
+TEST_F(DirTest, FolderThatReportsASizeIsListedWithItsEntries) {
+  volume.SetListing(L"\\A:\\many", CTestEntries().AddEntry(L"many", 4096, kDir));
+  volume.SetListing(L"\\A:\\many\\*", CTestEntries().AddEntry(L"one.txt", 3, kFile));
+  CStdoutCapture capture;
+  EXPECT_TRUE(ListModulePath(&volume, L"\\A:\\many"));
+  EXPECT_EQ("\n Module directory of A:\\many\n\n"
+            "                                      3  one.txt\n"
+            "               1 File(s),  3 Bytes\n"
+            "               0 Dir(s)\n",
+            capture.Text());
+  EXPECT_EQ((std::vector<std::wstring>{L"GetEntries \\A:\\many", L"GetEntries \\A:\\many\\*"}), Calls());
+}
+
 TEST_F(DirTest, FailedListingPrintsTheServersTextAndNoHeading) {
   volume.Fail(L"GetEntries \\A:\\nowhere\\*", E_FAIL, L"The folder does not exist.");
   CStdoutCapture capture;

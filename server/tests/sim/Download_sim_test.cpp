@@ -96,6 +96,73 @@ TEST_F(DownloadSim, ReleasingEveryStreamOfADownloadStopsItOnTheWorker) {
   EXPECT_TRUE(small == Pattern(10));
 }
 
+// One client thread reads a stream while another lets go of it, as a transfer
+// cancelled from another thread would: the stream's last stub then goes at the
+// end of that read. The read still ends, and the server goes on handing out
+// objects (Wine 8 would wait inside that read for the read itself, holding the
+// lock every marshalling takes).
+class CReleaseDuringRead {
+public:
+  HRESULT opened = E_PENDING;
+  HRESULT read = E_PENDING;
+  bool readEnded = false;
+  std::vector<BYTE> data;
+
+  // In an MTA of its own, where one proxy serves every thread.
+  static DWORD WINAPI Run(void* self) {
+    auto* run = static_cast<CReleaseDuringRead*>(self);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    {
+      ComPtr<IVKSVolume> volume;
+      ComPtr<IUnknown> content;
+      run->opened = CoCreateInstance(CLSID_VKSModule, nullptr, CLSCTX_LOCAL_SERVER, IID_IVKSVolume,
+                                     reinterpret_cast<void**>(&volume));
+      if (SUCCEEDED(run->opened)) run->opened = volume->GetFile(Text(L"A:\\large.bin"), &content);
+      if (SUCCEEDED(run->opened))
+        run->opened = content->QueryInterface(IID_IStream, reinterpret_cast<void**>(&run->m_stream));
+    }
+    if (SUCCEEDED(run->opened)) {
+      HANDLE reader = CreateThread(nullptr, 0, Read, run, 0, nullptr);
+      // The whole file takes seconds on the paced line: the read still waits.
+      Sleep(500);
+      run->m_stream->Release();
+      run->readEnded = reader && WaitForSingleObject(reader, 60000) == WAIT_OBJECT_0;
+      if (reader) CloseHandle(reader);
+    }
+    CoUninitialize();
+    return 0;
+  }
+
+private:
+  static DWORD WINAPI Read(void* self) {
+    auto* run = static_cast<CReleaseDuringRead*>(self);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    run->data.resize(kLargeFile);
+    ULONG got = 0;
+    run->read = run->m_stream->Read(run->data.data(), static_cast<ULONG>(kLargeFile), &got);
+    run->data.resize(got);
+    CoUninitialize();
+    return 0;
+  }
+  IStream* m_stream = nullptr;
+};
+
+TEST_F(DownloadSim, AStreamReleasedDuringItsReadLeavesTheServerServing) {
+  CReleaseDuringRead run;
+  HANDLE thread = CreateThread(nullptr, 0, CReleaseDuringRead::Run, &run, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 90000));
+  CloseHandle(thread);
+  ASSERT_EQ(S_OK, run.opened);
+  ASSERT_TRUE(run.readEnded) << "the read never came back";
+  EXPECT_EQ(S_OK, run.read);
+  EXPECT_TRUE(run.data == data) << run.data.size() << " bytes";
+  // A new stream is marshalled to this client as to any other.
+  std::vector<BYTE> small;
+  EXPECT_EQ(S_OK, Get(L"A:\\small.txt", &small));
+  EXPECT_TRUE(small == Pattern(10));
+}
+
 TEST_F(DownloadSim, AMissingFileFailsOnTheFirstRead) {
   ComPtr<IUnknown> content;
   ASSERT_EQ(S_OK, volume->GetFile(Text(L"A:\\none.bin"), &content));

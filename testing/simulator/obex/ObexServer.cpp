@@ -601,6 +601,7 @@ uint8_t ObexServer::BuildGet() {
     std::vector<Entry> entries;
     if (uint8_t c = m_store.List(folder, entries); c != kRspOk) return c;
     std::string xml = BuildFolderListing(entries, !folder.parts.empty(), m_options.escapeNames);
+    BreakListing(xml, m_options.listing);
     m_getData.assign(xml.begin(), xml.end());
   } else {
     if (name.empty()) return m_type.empty() ? kRspBadRequest : kRspNotFound;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FlashStore.h"
+#include "Listing.h"
 #include "ObexCodec.h"
 
 namespace sim::obex {
@@ -25,6 +26,7 @@ struct ServerOptions {
   bool escapeNames = true;                 // entity references in listing names
   std::optional<uint8_t> refuseConnect;    // answer every CONNECT with this code
   unsigned cardsOut = 0;                   // bit v: volume v's card is out
+  ListingShape listing = ListingShape::Whole;  // how folder listings come out
 };
 
 class ObexServer {

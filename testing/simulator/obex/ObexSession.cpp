@@ -479,6 +479,10 @@ std::string CObexSession::ControlObex(const std::vector<std::string>& w) {
     opt.escapeNames = on;
     return "OK";
   }
+  if (sub == "listing") {
+    if (!ParseListingShape(arg(2), opt.listing)) return "ERR expected: obex listing whole|cut|quote|open|nul";
+    return "OK";
+  }
   if (sub == "pace") {
     if (arg(2) == "baud") {
       if (!ParseNumber(arg(3), 10, n) || n > 10000000) return "ERR expected: obex pace baud N";

@@ -174,6 +174,36 @@ TEST_F(XCopyTest, AFailingFileAmongGoodOnesFailsTheRunAndTheOthersAreCopied) {
   EXPECT_EQ("c.txt", ReadBytes(PcPath(L"out\\c.txt")));
 }
 
+// What the server says for a bad answer from the module (the system's text,
+// line end included), as the tools print it.
+std::string BadAnswerText() {
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                 static_cast<DWORD>(E_FAIL), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string line = text ? text : "";
+  if (text) LocalFree(text);
+  for (size_t at; (at = line.find("\r\n")) != std::string::npos;) line.erase(at, 1);
+  return line + "\n";
+}
+
+// A listing the module breaks off fails the request: no part of a folder is
+// copied or shown as if it were all of it.
+TEST_F(XCopyTest, ABrokenListingFailsTheCopyAndTheListing) {
+  MakeFolder(ModuleHostPath(L"A\\t"));
+  for (const wchar_t* name : {L"a.txt", L"b.txt"}) WriteBytes(ModuleHostPath(L"A\\t\\") + name, Narrow(name));
+  vkstest::CSimControl sim;
+  ASSERT_TRUE(sim.Command("obex listing cut"));
+  ToolRun run = RunTool(L"VKSXCopy", {L"mod:a:\\t", PcPath(L"out")});
+  EXPECT_EQ(BadAnswerText() + BadAnswerText() + "0 file(s) copied\n\n", run.output);
+  EXPECT_EQ(1u, run.exitCode);
+  EXPECT_TRUE(Tree(PcPath(L"out")).empty());
+
+  ASSERT_TRUE(sim.Command("obex listing nul"));
+  run = RunTool(L"VKSDir", {L"mod:a:\\t\\"});
+  EXPECT_EQ(BadAnswerText(), run.output);
+  EXPECT_EQ(1u, run.exitCode);
+}
+
 // What xcopy itself prints may reach the same output (under Wine it does);
 // the tool adds a line only for a failure.
 TEST_F(XCopyTest, OnThePCTheSystemsXcopyRunsWithQuotedPaths) {

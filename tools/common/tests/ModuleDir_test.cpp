@@ -28,7 +28,7 @@ std::vector<DirCase> DirCases() {
       {"NameComparedIgnoringCase", L"\\A:\\sub\\JAVA", folder(L"Java"), true},
       {"FolderWithOtherAttributes", L"\\A:\\java", [](CTestEntries& r) { r.AddEntry(L"java", 0, 0x11); }, true},
       {"FileIsNoFolder", L"\\A:\\java", [](CTestEntries& r) { r.AddEntry(L"java", 0, 0x20); }, false},
-      {"SizeMustBeZero", L"\\A:\\java", [](CTestEntries& r) { r.AddEntry(L"java", 1, 0x10); }, false},
+      {"FolderWithASizeOfItsOwn", L"\\A:\\java", [](CTestEntries& r) { r.AddEntry(L"java", 4096, 0x10); }, true},
       {"EmptyListing", L"\\A:\\java", [](CTestEntries&) {}, false},
       {"TwoEntries", L"\\A:\\j*", [](CTestEntries& r) { r.AddEntry(L"ja", 0, 0x10).AddEntry(L"jb", 0, 0x10); },
        false},
@@ -41,12 +41,12 @@ std::vector<DirCase> DirCases() {
          r.Add({MakeI4(1), MakeEmpty(), MakeI4(0), MakeI4(0x10), MakeEmpty(), MakeEmpty(), MakeEmpty()});
        },
        false},
-      {"SizeIsNoInteger", L"\\A:\\java",
+      {"SizeThatIsNoInteger", L"\\A:\\java",
        [](CTestEntries& r) {
          r.Add({MakeBstr(L"java"), MakeBstr(L"java"), MakeR8(0), MakeI4(0x10), MakeEmpty(), MakeEmpty(),
                 MakeEmpty()});
        },
-       false},
+       true},
       {"AttributesAreNoInteger", L"\\A:\\java",
        [](CTestEntries& r) {
          r.Add({MakeBstr(L"java"), MakeBstr(L"java"), MakeI4(0), MakeBstr(L"16"), MakeEmpty(), MakeEmpty(),

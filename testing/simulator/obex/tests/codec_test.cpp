@@ -154,5 +154,33 @@ TEST(FolderListing, EmptyFolder) {
   EXPECT_NE(std::string::npos, x.find("<folder-listing version=\"1.0\">\n</folder-listing>"));
 }
 
+// The broken shapes the reader's tests ask for, and nothing else changed.
+TEST(FolderListing, BrokenShapes) {
+  Entry file;
+  file.name = "a.txt";
+  file.size = 3;
+  const std::string whole = BuildFolderListing({file}, false, true);
+  const std::string empty = BuildFolderListing({}, false, true);
+  auto broken = [](std::string x, ListingShape shape) {
+    BreakListing(x, shape);
+    return x;
+  };
+  EXPECT_EQ(whole, broken(whole, ListingShape::Whole));
+  const std::string cut = broken(whole, ListingShape::Cut);
+  EXPECT_EQ(whole.substr(0, whole.find("<file") + 10), cut);
+  EXPECT_EQ(empty.substr(0, empty.find("</folder-listing>") + 8), broken(empty, ListingShape::Cut));
+  const std::string quote = broken(whole, ListingShape::Quote);
+  EXPECT_NE(std::string::npos, quote.find("name=\"a.txt size=")) << quote;
+  EXPECT_EQ(whole.size() - 1, quote.size());
+  EXPECT_EQ(whole.substr(0, whole.find("</folder-listing>")), broken(whole, ListingShape::Open));
+  const std::string nul = broken(whole, ListingShape::Nul);
+  const size_t at = whole.find("version=\"1.0\">") + 14;
+  EXPECT_EQ(whole.substr(0, at) + std::string(1, '\0') + whole.substr(at), nul);
+  ListingShape shape = ListingShape::Whole;
+  EXPECT_TRUE(ParseListingShape("nul", shape));
+  EXPECT_EQ(ListingShape::Nul, shape);
+  EXPECT_FALSE(ParseListingShape("half", shape));
+}
+
 }  // namespace
 }  // namespace sim::obex

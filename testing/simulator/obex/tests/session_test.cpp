@@ -238,6 +238,8 @@ TEST_F(ObexSessionTest, ControlVocabulary) {
       {"obex used A", "OK 0"},
       {"obex maxpacket 512", "OK"},
       {"obex escape off", "OK"},
+      {"obex listing cut", "OK"},
+      {"obex listing half", "ERR"},
       {"obex pace baud 57600", "OK"},
       {"obex pace sideways", "ERR"},
       {"obex stddirs Music Photos", "OK"},

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
+#include "CopyTransfer.h"
 #include "FakeVolume.h"
 #include "TestEntries.h"
 #include "VKSCopy.h"
@@ -85,6 +86,63 @@ TEST_F(ModuleNamesTest, FolderNamesWithPathsAreRefused) {
   const std::string output = testing::internal::GetCapturedStdout();
   EXPECT_NE(std::string::npos, output.find("Error copying MOD:\\A:\\m\\..\\up\n")) << output;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((m_root + L"\\up").c_str()));
+}
+
+TEST(DeviceNames, TheBaseBeforeTheFirstDotDecides) {
+  const struct {
+    const wchar_t* name;
+    bool device;
+  } cases[] = {
+      {L"nul.txt", true},   {L"AUX.txt", true},  {L"con", true},        {L"Prn.tar.gz", true},
+      {L"nul.", true},      {L"nul...", true},   {L"aux  .txt", true},  {L"CoN ", true},
+      {L"com1", true},      {L"COM9.log", true}, {L"lpt1.txt", true},   {L"LPT9", true},
+      {L"com0", false},     {L"com10", false},   {L"lpt", false},       {L"null", false},
+      {L"connect.txt", false}, {L"a.nul", false}, {L" nul", false},     {L"", false},
+      {L"auxiliary", false}, {L"com1x.txt", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.device, IsDeviceName(c.name)) << testing::PrintToString(std::wstring(c.name));
+    // Anywhere in a path, and never as a name to place in a folder.
+    EXPECT_EQ(c.device, HasDeviceName(std::wstring(L"C:\\dest\\") + c.name + L"\\x.txt"));
+    if (c.device) {
+      EXPECT_FALSE(IsPlainEntryName(c.name));
+    }
+  }
+  EXPECT_FALSE(HasDeviceName(L"C:\\dest\\x.txt"));
+  EXPECT_TRUE(HasDeviceName(L"\\\\.\\COM1"));
+}
+
+// Written to a device the bytes are gone and no file exists: such names are
+// refused like the other names, counted as not copied, and the copy fails.
+TEST_F(ModuleNamesTest, DeviceNamesAreNeverCopied) {
+  CFileVolume volume;
+  volume.SetListing(CTestEntries()
+                        .AddEntry(L"nul.txt", 5, FILE_ATTRIBUTE_ARCHIVE)
+                        .AddEntry(L"AUX.txt", 5, FILE_ATTRIBUTE_ARCHIVE)
+                        .AddEntry(L"ok.txt", 5, FILE_ATTRIBUTE_ARCHIVE));
+  const std::wstring dest = m_root + L"\\dest";
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(CopyFilesModuleToPC(&volume, L"\\A:\\m\\*", dest));
+  std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_EQ("Error copying nul.txt\nError copying AUX.txt\nok.txt\n\t1 files copied\n\n", output);
+  EXPECT_TRUE(DeleteFileW((dest + L"\\ok.txt").c_str()));
+
+  // A destination file that is a device.
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(CopyFilesModuleToPC(&volume, L"\\A:\\m\\ok.txt", dest + L"\\Con.txt"));
+  output = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, output.find("Error copying ok.txt\n")) << output;
+
+  // VKSXCopy: files and folders on the way, and a destination on a device.
+  volume.SetListing(CTestEntries().AddEntry(L"com1", 0, FILE_ATTRIBUTE_DIRECTORY).AddEntry(L"lpt2.log", 5, 0));
+  testing::internal::CaptureStdout();
+  int counter = 0;
+  EXPECT_FALSE(CopyTreeModuleToPC(&volume, L"\\A:\\m\\*", dest + L"\\", &counter));
+  output = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, output.find("Error copying MOD:\\A:\\m\\com1\n")) << output;
+  EXPECT_NE(std::string::npos, output.find("Error copying MOD:\\A:\\m\\lpt2.log\n")) << output;
+  EXPECT_EQ(0, counter);
+  EXPECT_EQ(L"", PreparePCDestination(dest + L"\\nul\\sub"));
 }
 
 }  // namespace

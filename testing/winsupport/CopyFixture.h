@@ -1,4 +1,4 @@
-// tools/VKSCopy/tests/CopyFixture.h - files on both sides for the copy tools: a PC work
+// testing/winsupport/CopyFixture.h - files on both sides for the copy tools: a PC work
 // folder next to the simulator's volumes, seeded contents and byte-for-byte checks.
 #pragma once
 #include <windows.h>
