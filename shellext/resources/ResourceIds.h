@@ -1,0 +1,3 @@
+// resources/ResourceIds.h - resource ids of the extension, one header per area.
+#pragma once
+#include "EntryIds.h"

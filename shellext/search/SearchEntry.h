@@ -1,0 +1,5 @@
+// search/SearchEntry.h - StartSearch, the export VKSSearchApp calls.
+#pragma once
+#include <windows.h>
+
+extern "C" void WINAPI StartSearch(const wchar_t* commandLine);

@@ -1,0 +1,6 @@
+// testsupport/ShellExtTestSupport.h - what the extension's tests share.
+#pragma once
+#include <windows.h>
+
+// The built VKSShellExt.dll, as a Windows path.
+const wchar_t* ShellExtDllPath();
