@@ -1,5 +1,6 @@
 // search/SearchConfiguration.cpp - ".ssc" files and search descriptions.
 #include "SearchConfiguration.h"
+#include <initializer_list>
 #include <new>
 #include "DisplayText.h"
 #include "MappedFile.h"

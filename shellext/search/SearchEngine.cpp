@@ -2,6 +2,7 @@
 #include "SearchEngine.h"
 #include <memory>
 #include <new>
+#include <string>
 #include "EntryList.h"
 #include "ErrorText.h"
 #include "ResourceModule.h"

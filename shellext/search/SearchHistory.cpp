@@ -7,7 +7,7 @@
 
 namespace {
 
-void ValueName(int index, wchar_t* name, size_t capacity) { swprintf(name, capacity, L"%s%d", L"Searched", index); }
+void ValueName(int index, wchar_t* name, size_t capacity) { swprintf(name, capacity, L"%ls%d", L"Searched", index); }
 
 }  // namespace
 
@@ -18,16 +18,17 @@ void LoadSearchHistory(SearchHistory* history) {
   for (int i = 0; i < kSearchHistorySize; ++i) {
     wchar_t name[16];
     ValueName(i, name, ARRAYSIZE(name));
+    // One unit of room past the 520 bytes, so that a value of exactly that
+    // size without its terminator still reads; the entry is cut to 259.
+    wchar_t value[kSearchHistoryChars + 1] = {};
     DWORD type = 0;
-    DWORD bytes = sizeof(history->entries[i]);
+    DWORD bytes = sizeof(value);
     wchar_t* entry = history->entries[i];
-    if (key.QueryValue(name, &type, entry, &bytes) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-      entry[0] = 0;
+    entry[0] = 0;
+    if (key.QueryValue(name, &type, value, &bytes) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
       continue;
-    }
-    // A value of the full size may come without its terminator.
-    const DWORD units = bytes / sizeof(wchar_t);
-    entry[units < kSearchHistoryChars ? units : kSearchHistoryChars - 1] = 0;
+    value[bytes / sizeof(wchar_t) < kSearchHistoryChars ? bytes / sizeof(wchar_t) : kSearchHistoryChars - 1] = 0;
+    lstrcpynW(entry, value, kSearchHistoryChars);
   }
 }
 

@@ -51,3 +51,42 @@ private:
   static inline int s_made = 0;
   std::wstring m_path;
 };
+
+#include <vector>
+#include "Seams.h"
+
+// Records the message boxes and answers each with answer; every other modal
+// UI fails at once.
+class CRecordingUi final : public IShellUi {
+public:
+  struct Box {
+    std::wstring text;
+    std::wstring caption;
+    UINT type;
+  };
+  CRecordingUi() { m_previous = SetShellUi(this); }
+  ~CRecordingUi() { SetShellUi(m_previous); }
+  std::vector<Box> boxes;
+  int answer = IDOK;
+
+  int ShowMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type) override {
+    boxes.push_back({text ? text : L"", caption ? caption : L"", type});
+    return answer;
+  }
+  INT_PTR RunDialog(HINSTANCE, const wchar_t*, HWND, DLGPROC, LPARAM) override { return -1; }
+  INT_PTR RunPropertySheet(PROPSHEETHEADERW*) override { return -1; }
+  UINT TrackMenu(HMENU, UINT, int, int, HWND) override { return 0; }
+  HRESULT RunDragDrop(IDataObject*, IDropSource*, DWORD, DWORD* effect) override {
+    if (effect) *effect = DROPEFFECT_NONE;
+    return E_FAIL;
+  }
+  BOOL ExecuteShell(SHELLEXECUTEINFOW*) override { return FALSE; }
+  BOOL ShowHelp(HWND, const wchar_t*, UINT, ULONG_PTR) override { return FALSE; }
+  BOOL PlaySystemSound(const wchar_t*, UINT) override { return FALSE; }
+  BOOL OpenFileDialog(OPENFILENAMEW*) override { return FALSE; }
+  BOOL SaveFileDialog(OPENFILENAMEW*) override { return FALSE; }
+  PIDLIST_ABSOLUTE BrowseFolder(BROWSEINFOW*) override { return nullptr; }
+
+private:
+  IShellUi* m_previous;
+};
