@@ -76,23 +76,23 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
     InterlockedDecrement(&g_searchActivity);
     if (self) FreeLibraryAndExitThread(self, 0);
   };
-  // The opener reads the result from its own place and owns the event: once
-  // ready is signalled after success this thread may delete the object.
-  auto signal = [dialog] {
+  // A thread that failed stops counting before the opener wakes, so the
+  // count is back to zero when the opener returns.
+  auto fail = [dialog, self] {
+    InterlockedDecrement(&g_searchActivity);
     *dialog->startResult = dialog->initResult;
     SetEvent(dialog->readyEvent);
+    if (self) FreeLibraryAndExitThread(self, 0);
   };
   dialog->initResult = OleInitialize(nullptr);
   if (FAILED(dialog->initResult)) {
-    signal();
-    leave();
+    fail();
     return 0;
   }
   dialog->initResult = CreateModuleVolume(&dialog->volume);
   if (FAILED(dialog->initResult)) {
     OleUninitialize();
-    signal();
-    leave();
+    fail();
     return 0;
   }
   InitCommonControls();
@@ -104,14 +104,16 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
     dialog->volume->Release();
     dialog->volume = nullptr;
     OleUninitialize();
-    signal();
-    leave();
+    fail();
     return 0;
   }
   SetWindowLongPtrW(window, GWL_EXSTYLE, WS_EX_CONTROLPARENT);
   SHGetInstanceExplorer(&dialog->explorerReference);
   ShowWindow(window, SW_SHOW);
-  signal();
+  // The opener reads the result from its own place and owns the event: once
+  // ready is signalled this thread may delete the object at any time.
+  *dialog->startResult = dialog->initResult;
+  SetEvent(dialog->readyEvent);
   dialog->RunMessageLoop();
   DestroyWindow(window);
   delete dialog;
