@@ -67,7 +67,7 @@ HWND CWindowImpl::Create(HWND parent, const RECT& rect, const wchar_t* title, DW
 }
 
 LRESULT CWindowImpl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(m_hWnd, message, wParam, lParam);
+  return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK CWindowImpl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -80,10 +80,10 @@ LRESULT CALLBACK CWindowImpl::WindowProc(HWND window, UINT message, WPARAM wPara
     }
   }
   auto* self = reinterpret_cast<CWindowImpl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
   LRESULT result = 0;
   BOOL handled = self->ProcessWindowMessage(window, message, wParam, lParam, result, 0);
-  if (!handled) result = DefWindowProcW(window, message, wParam, lParam);
+  if (!handled) result = ::DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->m_hWnd = nullptr;
@@ -149,13 +149,13 @@ HWND CContainedWindow::UnsubclassWindow() {
 }
 
 LRESULT CContainedWindow::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!m_hook) return DefWindowProcW(m_hWnd, message, wParam, lParam);
+  if (!m_hook) return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
   return CallWindowProcW(m_hook->previous, m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK CContainedWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* hook = static_cast<Hook*>(GetPropW(window, kHookProperty));
-  if (!hook) return DefWindowProcW(window, message, wParam, lParam);
+  if (!hook) return ::DefWindowProcW(window, message, wParam, lParam);
   WNDPROC previous = hook->previous;
   if (message == WM_NCDESTROY) {
     // The control frees itself on this message: it always gets it, unhooked.

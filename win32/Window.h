@@ -73,7 +73,7 @@ protected:
   BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,            \
                             LRESULT& lResult, DWORD dwMsgMapID = 0) override {             \
     BOOL bHandled = TRUE;                                                                  \
-    (void)hWnd; (void)uMsg; (void)wParam; (void)lParam; (void)bHandled;                    \
+    (void)hWnd; (void)uMsg; (void)wParam; (void)lParam; (void)bHandled; (void)lResult;                    \
     switch (dwMsgMapID) {                                                                  \
     case 0:
 
@@ -95,8 +95,8 @@ protected:
     if (bHandled) return TRUE;                              \
   }
 
-#define COMMAND_HANDLER(cmdId, code, func)                                                   \
-  if (uMsg == WM_COMMAND && LOWORD(wParam) == (cmdId) && HIWORD(wParam) == (code)) {          \
+#define COMMAND_HANDLER(cmdId, cmdCode, func)                                                   \
+  if (uMsg == WM_COMMAND && LOWORD(wParam) == (cmdId) && HIWORD(wParam) == (cmdCode)) {          \
     bHandled = TRUE;                                                                         \
     lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
     if (bHandled) return TRUE;                                                               \
@@ -116,9 +116,9 @@ protected:
     if (bHandled) return TRUE;                                                               \
   }
 
-#define NOTIFY_HANDLER(ctlId, code, func)                                                   \
+#define NOTIFY_HANDLER(ctlId, notifyCode, func)                                                   \
   if (uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == (UINT_PTR)(ctlId) && \
-      reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(code)) {                             \
+      reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(notifyCode)) {                             \
     bHandled = TRUE;                                                                        \
     lResult = func(static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam), bHandled);   \
     if (bHandled) return TRUE;                                                              \
@@ -131,8 +131,8 @@ protected:
     if (bHandled) return TRUE;                                                               \
   }
 
-#define NOTIFY_CODE_HANDLER(code, func)                                                    \
-  if (uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(code)) {       \
+#define NOTIFY_CODE_HANDLER(notifyCode, func)                                                    \
+  if (uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(notifyCode)) {       \
     bHandled = TRUE;                                                                       \
     lResult = func(static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam), bHandled);  \
     if (bHandled) return TRUE;                                                             \

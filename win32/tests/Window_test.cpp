@@ -1,5 +1,6 @@
 // win32/tests/Window_test.cpp - message maps, own-class windows and subclassed children.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <commctrl.h>
 #include <string>
 #include <vector>

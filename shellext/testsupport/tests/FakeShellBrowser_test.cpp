@@ -1,5 +1,6 @@
 // The fake Explorer window: its controls, menus, view-state streams and what it records.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <commctrl.h>
 #include "ControlReaders.h"
 #include "FakeShellBrowser.h"

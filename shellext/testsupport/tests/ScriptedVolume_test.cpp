@@ -115,8 +115,8 @@ TEST_F(ScriptedVolumeTest, FailuresByCallOrMethodWithTextsAndCounts) {
       {&CScriptedVolume::Delete, x, E_ACCESSDENIED, L"Access is denied."},   // the whole text wins
       {&CScriptedVolume::Delete, y, E_FAIL, L"(none)"},                      // the method, once
       {&CScriptedVolume::Delete, y, S_OK, L"(none)"},
-      {&CScriptedVolume::RemoveDir, d, 0x8004B001, L"Lost."},
-      {&CScriptedVolume::RemoveDir, d, 0x8004B001, L"Lost."},
+      {&CScriptedVolume::RemoveDir, d, static_cast<HRESULT>(0x8004B001), L"Lost."},
+      {&CScriptedVolume::RemoveDir, d, static_cast<HRESULT>(0x8004B001), L"Lost."},
       {&CScriptedVolume::RemoveDir, d, S_OK, L"(none)"},
   };
   for (const Step& step : steps) {

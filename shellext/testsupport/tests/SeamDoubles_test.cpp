@@ -6,6 +6,7 @@
 #include "ScriptedShellUi.h"
 #include "ScriptedVolume.h"
 #include "ShellSettingsStub.h"
+#include <mmsystem.h>
 
 namespace {
 
