@@ -2,3 +2,4 @@
 #pragma once
 #include "EntryIds.h"
 #include "SearchIds.h"
+#include "ItemsIds.h"

@@ -13,12 +13,6 @@ SearchSettings::SearchSettings(const CResourceModule* texts)
   typeName = (texts ? *texts : g_resourceModule).LoadResString(IDS_SEARCH_ALL_TYPES);
 }
 
-bool IsDriveRootName(const wchar_t* name) {
-  if (!name) return false;
-  if (name[0] == L'\\') ++name;
-  return name[0] >= L'A' && name[0] <= L'Z' && name[1] == L':' && name[2] == 0;
-}
-
 CBstr FormatRecordText(const SearchRecord& record) {
   CBstr text(record.name);
   const CBstr fields[] = {record.shortName, CBstr(record.size, 10), CBstr(record.attributes, 10),

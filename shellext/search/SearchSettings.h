@@ -1,6 +1,7 @@
 // search/SearchSettings.h - one search's criteria, the saved result record,
 // and a file-type list entry.
 #pragma once
+#include "ModuleItemID.h"   // IsDriveRootName
 #include <windows.h>
 #include <oleauto.h>
 #include "Ring.h"
@@ -44,9 +45,6 @@ struct SearchRecord {
   bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
   CBstr LastComponent() const { return GetNamePart(name); }
 };
-
-// A:, \A: (upper-case letter only).
-bool IsDriveRootName(const wchar_t* name);
 
 // The saved text form: name|short name|size|attributes|created|accessed|written.
 CBstr FormatRecordText(const SearchRecord& record);
