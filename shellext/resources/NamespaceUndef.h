@@ -54,7 +54,6 @@
 #undef S_GENERAL
 #undef S_ILLEGAL_NAME_CHARS
 #undef S_MODULE
-#undef S_MODULE_DISK
 #undef S_RENAME_EXISTS
 #undef S_RENAME_FAILED
 #undef S_USED

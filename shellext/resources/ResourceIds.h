@@ -2,3 +2,4 @@
 #pragma once
 #include "EntryIds.h"
 #include "NamespaceIds.h"
+#include "ItemsIds.h"
