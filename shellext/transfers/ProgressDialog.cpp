@@ -35,6 +35,8 @@ void ProgressDialog::Create(ProgressMode mode, ULONGLONG total, DWORD* cancelFla
   m_total = total;
   m_done = 0;
   m_startTick = GetTickCount();
+  const INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_ANIMATE_CLASS | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&classes);
   const auto* dialogTemplate =
       static_cast<const DLGTEMPLATE*>(g_resourceModule.FindDialogTemplate(IDD_PROGRESS));
   if (!dialogTemplate) return;
