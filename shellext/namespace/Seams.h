@@ -21,7 +21,8 @@ GeneralFactoryFn SetGeneralFactory(GeneralFactoryFn factory);
 // All modal UI goes through here, so no test waits for a person.
 struct IShellUi {
   virtual int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) = 0;
-  // A dialog of ours: the real one runs DialogBoxParamW on the template.
+  // A dialog of ours: the real one runs the template in the chosen language
+  // (DialogBoxParamW for named templates).
   virtual INT_PTR RunDialog(HINSTANCE instance, const wchar_t* templateName, HWND owner,
                             DLGPROC proc, LPARAM param) = 0;
   // A dialog from a template in memory (a template of the chosen language).

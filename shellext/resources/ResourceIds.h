@@ -3,3 +3,4 @@
 #include "EntryIds.h"
 #include "NamespaceIds.h"
 #include "ItemsIds.h"
+#include "TransfersIds.h"

@@ -235,7 +235,9 @@ TEST(ModuleRegistration, FailingScriptsAndTheUserEntry) {
     HRESULT hr = c.registering ? RegisterServerWith(table, GetModuleHandleW(nullptr))
                                : UnregisterServerWith(table, GetModuleHandleW(nullptr));
     EXPECT_EQ(FAILED(hr), c.failed) << c.what << std::hex << " 0x" << hr;
-    if (c.failed) EXPECT_TRUE(hr == kNotFound || HRESULT_CODE(hr) == ERROR_RESOURCE_NAME_NOT_FOUND) << c.what;
+    if (c.failed) {
+      EXPECT_TRUE(hr == kNotFound || HRESULT_CODE(hr) == ERROR_RESOURCE_NAME_NOT_FOUND) << c.what;
+    }
     // Registering always ends with the user entry; removal takes it away.
     EXPECT_EQ(KeyExists(roots.user(), kUserEntry), c.registering) << c.what;
   }
