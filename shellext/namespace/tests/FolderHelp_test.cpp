@@ -2,32 +2,34 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "FakeGeneral.h"
-#include "FolderTestUi.h"
 #include "ModuleHelp.h"
 #include "NamespaceIds.h"
 #include "Registry.h"
 #include "ResourceModule.h"
+#include "ScriptedShellUi.h"
+#include "ScriptedVolume.h"
 #include "Seams.h"
+#include "ShellSettingsStub.h"
 
 namespace {
 
-const wchar_t kScratch[] = L"Software\\VKSTests\\FolderHelp";
+// One key per process: test cases may run in parallel processes.
+const std::wstring kScratch = L"Software\\VKSTests\\FolderHelp" + std::to_wstring(GetCurrentProcessId());
 const wchar_t kServerKey[] = L"CLSID\\{C5C1072F-CD5B-4dbb-93AB-AACD6E081B07}\\InProcServer32";
 
 // The classes root points at a scratch key, so the registered server path is the test's.
 class HelpTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    ASSERT_EQ(root.Create(HKEY_CURRENT_USER, kScratch, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str());
+    ASSERT_EQ(root.Create(HKEY_CURRENT_USER, kScratch.c_str(), KEY_ALL_ACCESS), ERROR_SUCCESS);
     roots = {root.Get(), HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
     SetShellRegistryRoots(&roots);
   }
   void TearDown() override {
     SetShellRegistryRoots(nullptr);
     root.Close();
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str());
   }
   void WriteServer(DWORD type, const void* data, DWORD bytes) {
     CRegistryKey key;
@@ -36,29 +38,33 @@ protected:
   }
   CRegistryKey root;
   RegistryRoots roots = {};
-  CRecordingUi ui;
+  CScriptedShellUi ui;
 };
 
 TEST_F(HelpTest, HelpFileLiesBesideTheRegisteredServer) {
   const wchar_t path[] = L"C:\\Program Files\\Suite\\VKSShellExt.dll";
   for (DWORD type : {REG_SZ, REG_EXPAND_SZ}) {
-    ui.helps.clear();
+    size_t before = ui.Calls(UiCall::Help).size();
     WriteServer(type, path, sizeof(path));
+    ui.Answer(UiCall::Help, TRUE);
     ShowHelp(8390);
-    ASSERT_EQ(ui.helps.size(), 1u) << type;
-    EXPECT_EQ(ui.helps[0].file, L"C:\\Program Files\\Suite\\Vks-help.hlp");
-    EXPECT_EQ(ui.helps[0].command, static_cast<UINT>(HELP_FINDER));
+    auto helps = ui.Calls(UiCall::Help);
+    ASSERT_EQ(helps.size(), before + 1) << type;
+    EXPECT_EQ(helps.back().text, L"C:\\Program Files\\Suite\\Vks-help.hlp");
+    EXPECT_EQ(helps.back().flags, static_cast<UINT>(HELP_FINDER));
   }
 }
 
 TEST_F(HelpTest, ContentsAreAskedWhenTheFinderFails) {
   const wchar_t path[] = L"D:\\x\\y.dll";
   WriteServer(REG_SZ, path, sizeof(path));
-  ui.helpAnswer = FALSE;
+  ui.Answer(UiCall::Help, FALSE);
   ShowHelp(0);
-  ASSERT_EQ(ui.helps.size(), 2u);
-  EXPECT_EQ(ui.helps[1].file, L"D:\\x\\Vks-help.hlp");
-  EXPECT_EQ(ui.helps[1].command, static_cast<UINT>(HELP_CONTENTS));
+  auto helps = ui.Calls(UiCall::Help);
+  ASSERT_EQ(helps.size(), 2u);
+  EXPECT_EQ(helps[0].flags, static_cast<UINT>(HELP_FINDER));
+  EXPECT_EQ(helps[1].text, L"D:\\x\\Vks-help.hlp");
+  EXPECT_EQ(helps[1].flags, static_cast<UINT>(HELP_CONTENTS));
 }
 
 TEST_F(HelpTest, ABrokenRegistrationOpensNoHelp) {
@@ -74,34 +80,16 @@ TEST_F(HelpTest, ABrokenRegistrationOpensNoHelp) {
       {"over 520 bytes", REG_SZ, tooLong.c_str(), static_cast<DWORD>((tooLong.size() + 1) * 2)},
   };
   ShowHelp(0);
-  EXPECT_TRUE(ui.helps.empty()) << "no registration";
+  EXPECT_TRUE(ui.Calls(UiCall::Help).empty()) << "no registration";
   for (const auto& row : rows) {
     WriteServer(row.type, row.data, row.bytes);
     ShowHelp(0);
-    EXPECT_TRUE(ui.helps.empty()) << row.name;
+    EXPECT_TRUE(ui.Calls(UiCall::Help).empty()) << row.name;
   }
 }
 
-CFakeGeneral* g_general = nullptr;
-HRESULT FakeGeneralFactory(IVKSGeneral** general) {
-  if (!g_general) return REGDB_E_CLASSNOTREG;
-  *general = g_general;
-  g_general->AddRef();
-  return S_OK;
-}
-
-class ModelTest : public ::testing::Test {
-protected:
-  void SetUp() override { previous = SetGeneralFactory(FakeGeneralFactory); }
-  void TearDown() override {
-    SetGeneralFactory(previous);
-    g_general = nullptr;
-  }
-  GeneralFactoryFn previous = nullptr;
-};
-
-TEST_F(ModelTest, ModelNamesAreClassifiedAsWholeTexts) {
-  const struct { const wchar_t* model; HRESULT result; int size; int expected; const wchar_t* buffer; } rows[] = {
+TEST(ModuleModel, ModelNamesAreClassifiedAsWholeTexts) {
+  const struct { const wchar_t* model; HRESULT failure; int size; int expected; const wchar_t* buffer; } rows[] = {
       {L"KD72", S_OK, 100, 1, L"KD72"},
       {L"kd72", S_OK, 100, 1, L"kd72"},
       {L"WR08", S_OK, 100, 2, L"WR08"},
@@ -110,30 +98,32 @@ TEST_F(ModelTest, ModelNamesAreClassifiedAsWholeTexts) {
       {L"KD7", S_OK, 100, 0, L"KD7"},
       {L"S65", S_OK, 100, 0, L"S65"},
       {L"KD72", S_OK, 3, 0, L"KD"},
-      {nullptr, S_OK, 100, 0, L""},
+      {L"", S_OK, 100, 0, L""},
       {L"KD72", E_FAIL, 100, 0, L""},
   };
   for (const auto& row : rows) {
-    CFakeGeneral general;
+    CScriptedGeneral general;
     general.model = row.model;
-    general.result = row.result;
-    g_general = &general;
+    if (FAILED(row.failure)) general.Fail(L"GetMobileModel", row.failure, nullptr);
+    CVolumeFactoryScope factory(nullptr, &general);
     wchar_t buffer[100] = L"old";
-    EXPECT_EQ(GetModuleModelClass(buffer, row.size), row.expected) << (row.model ? row.model : L"(none)");
+    EXPECT_EQ(GetModuleModelClass(buffer, row.size), row.expected) << row.model;
     EXPECT_STREQ(buffer, row.buffer);
     EXPECT_EQ(general.references, 1) << "the object is released";
   }
 }
 
-TEST_F(ModelTest, NoServerGivesClassZeroAndAnEmptyBuffer) {
-  wchar_t buffer[20] = L"old";
-  EXPECT_EQ(GetModuleModelClass(buffer, 20), 0);
-  EXPECT_STREQ(buffer, L"");
-  CFakeGeneral general;
-  general.model = L"KD72";
-  g_general = &general;
+TEST(ModuleModel, NoServerGivesClassZeroAndAnEmptyBuffer) {
+  {
+    CVolumeFactoryScope factory(nullptr, nullptr);
+    wchar_t buffer[20] = L"old";
+    EXPECT_EQ(GetModuleModelClass(buffer, 20), 0);
+    EXPECT_STREQ(buffer, L"");
+  }
+  CScriptedGeneral general;
+  CVolumeFactoryScope factory(nullptr, &general);
   EXPECT_EQ(GetModuleModelClass(nullptr, 20), 0);
-  EXPECT_EQ(general.calls, 0);
+  EXPECT_TRUE(general.Calls().empty());
 }
 
 // The about box is shown for real; a hook on this thread reads it and closes it.
