@@ -38,9 +38,9 @@ protected:
     CoInitialize(nullptr);
     volume.SetDrives({{L"A:", 1000000, 250000, L"Card"}});
     CTestEntries entries;
-    entries.AddEntry(L"dir", 0, FILE_ATTRIBUTE_DIRECTORY)
-        .AddEntry(L"f.txt", 1234, FILE_ATTRIBUTE_ARCHIVE)
-        .AddEntry(L"secret.txt", 10, FILE_ATTRIBUTE_HIDDEN);
+    entries.AddEntry(L"dir", 0, FILE_ATTRIBUTE_DIRECTORY, 45000.0, MakeDate(45000.5))
+        .AddEntry(L"f.txt", 1234, FILE_ATTRIBUTE_ARCHIVE, 45000.0, MakeDate(45000.5))
+        .AddEntry(L"secret.txt", 10, FILE_ATTRIBUTE_HIDDEN, 45000.0, MakeDate(45000.5));
     volume.SetListing(L"\\A:\\*", entries);
     drive = MakeItem(L"\\A:", L"A:", 1000000, FILE_ATTRIBUTE_DIRECTORY, 250000.0);
     folderItem = MakeItem(L"\\A:\\dir", L"dir", 0, FILE_ATTRIBUTE_DIRECTORY);
@@ -174,7 +174,8 @@ TEST_F(FolderTest, PathsFollowTheListAndBinding) {
   PIDLIST_ABSOLUTE current = nullptr;
   ASSERT_EQ(persist->GetCurFolder(&current), S_OK);
   CItemIDList expected = CItemIDList::Concatenate(computer, drive.Get());
-  EXPECT_TRUE(ILIsEqual(current, reinterpret_cast<PCIDLIST_ABSOLUTE>(expected.Get())));
+  ASSERT_EQ(GetIDListSize(current), expected.GetByteSize());
+  EXPECT_EQ(memcmp(current, expected.Get(), expected.GetByteSize()), 0);
   CoTaskMemFree(current);
   CLSID clsid = {};
   EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
@@ -253,6 +254,8 @@ TEST_F(FolderTest, AttributesByKindAndMask) {
   PCUITEMID_CHILD listed[1] = {reinterpret_cast<PCUITEMID_CHILD>(file.Get())};
   mask = SFGAO_VALIDATE | SFGAO_CANCOPY;
   EXPECT_EQ(inDrive->GetAttributesOf(1, listed, &mask), S_OK);
+  EXPECT_EQ(mask, static_cast<SFGAOF>(SFGAO_CANCOPY));
+  mask = SFGAO_VALIDATE | SFGAO_CANCOPY;
   EXPECT_EQ(Folder({&drive, &folderItem})->GetAttributesOf(1, listed, &mask), E_FAIL) << "empty cache";
 }
 
