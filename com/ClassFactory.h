@@ -6,6 +6,7 @@ using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
 enum : DWORD {
   kClassSingleton = 1,   // one object for every client, made on first request
+  kClassOptionalRegistration = 2,   // a failing script fails neither registration nor removal
 };
 
 struct CClassEntry {
