@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
+#include <shellapi.h>
+#include <commctrl.h>
 #include "SuiteString.h"
 
 // Little-endian, no padding; every field after offset 12 is unaligned, so the
@@ -52,6 +54,9 @@ bool IsFolderItem(LPCITEMIDLIST item);           // attribute 0x10
 CBstr GetItemFolderText(LPCITEMIDLIST item);
 // "Module Disk" for a drive, else the shell's type name of the last component.
 CBstr GetItemTypeName(LPCITEMIDLIST item);
+// The shell's type name for a name with these attributes (directory and
+// hidden bits only), asked without touching the disk; empty when it has none.
+CBstr GetShellTypeName(const wchar_t* name, ULONG attributes);
 // Last component of a module path, as GetItemNameString takes it.
 CBstr GetLastNameComponent(const wchar_t* name);
 // Folder part of a module path: up to its last backslash, or "X:" when only

@@ -2,3 +2,4 @@
 #pragma once
 #include "EntryIds.h"
 #include "ViewIds.h"
+#include "ItemsIds.h"
