@@ -14,20 +14,22 @@
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "ShellExtClasses.h"
+#include "ShellExtTestSupport.h"
 #include "SuiteSettings.h"
 
 namespace {
 
-const wchar_t kScratch[] = L"Software\\VKSTest\\EntryScratch";
+// One per process: ctest runs the cases side by side.
+const std::wstring kScratch = L"Software\\VKSTest\\EntryScratch" + std::to_wstring(GetCurrentProcessId());
 
 // HKCR and HKCU of the registration code point at scratch keys meanwhile.
 class ScratchRoots {
 public:
   ScratchRoots() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kScratch) + L"\\CR").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str());
+    RegCreateKeyExW(HKEY_CURRENT_USER, (kScratch + L"\\CR").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &m_roots.classesRoot, nullptr);
-    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kScratch) + L"\\CU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+    RegCreateKeyExW(HKEY_CURRENT_USER, (kScratch + L"\\CU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &m_roots.currentUser, nullptr);
     m_roots.localMachine = m_roots.currentUser;
     SetShellRegistryRoots(&m_roots);
@@ -36,8 +38,9 @@ public:
     SetShellRegistryRoots(nullptr);
     RegCloseKey(m_roots.classesRoot);
     RegCloseKey(m_roots.currentUser);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kScratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, kScratch.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VKSTest");   // only once no other run uses it
   }
   HKEY classes() const { return m_roots.classesRoot; }
   HKEY user() const { return m_roots.currentUser; }
@@ -55,12 +58,7 @@ bool ReadDefault(HKEY root, const std::wstring& path, std::wstring* text) {
   return true;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path.c_str()); }
 
 void SetDefault(HKEY root, const wchar_t* path, DWORD type, const void* data, DWORD bytes) {
   HKEY key = nullptr;

@@ -121,12 +121,7 @@ DWORD ReadDword(HKEY root, const std::wstring& path, const wchar_t* name) {
   return value;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path.c_str()); }
 
 std::wstring DllFolder() {
   std::wstring path = ShellExtDllPath();
