@@ -24,21 +24,12 @@ const UINT kColumnTotalText = 8406;
 // The server's change reports for one view; the view detaches it before it goes.
 class RPLViewSink final : public IVKSNotifySink, public CComObjectBase {
 public:
-  COM_QI_TABLE(RPLViewSink, IVKSNotifySink, IDispatch)
+  COM_QI_TABLE(RPLViewSink, IVKSNotifySink)
   void Init(IViewChangeTarget* view, bool searchView) {
     m_view = view;
     m_searchView = searchView;
   }
   void Detach() { m_view = nullptr; }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   STDMETHODIMP OnChange(BSTR path) override {
     if (!m_view) return S_OK;
     if (!m_searchView) {
@@ -109,7 +100,7 @@ HRESULT RPLView::InitForSearch(ISearchViewHost* search) {
   m_driveRoot = m_path.GetLength() && IsDriveRootName(m_path.GetBstr());
   HRESULT hr = S_OK;
   if (!m_volume) hr = CreateModuleVolume(&m_volume);
-  if (SUCCEEDED(hr)) hr = GetModuleAbsoluteIDList(m_path.GetBstr() ? m_path.GetBstr() : L"", &m_folderList, m_volume);
+  if (SUCCEEDED(hr)) hr = GetModuleAbsoluteIDList(m_path.GetBstr() ? m_path.GetBstr() : L"", &m_folderList, m_volume.Get());
   if (FAILED(hr)) ReportFailure(hr);
   return hr;
 }
@@ -156,7 +147,8 @@ HRESULT RPLView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings, IShel
   FreeEntries();
   if (IsWindow()) DestroyWindow();
 
-  m_browser = browser;
+  browser->AddRef();
+  m_browser.Attach(browser);
   m_settings = *settings;
   m_owner = nullptr;
   browser->GetWindow(&m_owner);
@@ -164,9 +156,9 @@ HRESULT RPLView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings, IShel
   *window = m_hWnd;
 
   ComPtr<IStream> stream;
-  if (FAILED(browser->GetViewStateStream(STGM_READ, &stream))) stream = nullptr;
-  ViewStateData state = ReadViewState(stream, ListKind());
-  stream = nullptr;
+  if (FAILED(browser->GetViewStateStream(STGM_READ, &stream))) stream.Reset();
+  ViewStateData state = ReadViewState(stream.Get(), ListKind());
+  stream.Reset();
   if (!state.fromStream) m_webView = ShellSettings().WebViewEnabled();
   m_sortCommand = state.sortCommand;
 
@@ -248,9 +240,9 @@ HRESULT RPLView::CreateListView(const ULONG widths[kViewColumnCount], bool) {
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), CodeModule(), nullptr);
   if (!list) return E_FAIL;
   DWORD exStyle = GetListViewExStyle();
-  if (exStyle) SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle);
-  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(GetSysImageList()));
-  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(GetSmallSysImageList()));
+  if (exStyle) ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle);
+  ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(GetSysImageList()));
+  ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(GetSmallSysImageList()));
 
   struct Column {
     UINT text;
@@ -278,7 +270,7 @@ HRESULT RPLView::CreateListView(const ULONG widths[kViewColumnCount], bool) {
     column.cx = columns[i].width;
     column.pszText = const_cast<wchar_t*>(title.GetBstr() ? title.GetBstr() : L"");
     column.iSubItem = static_cast<int>(i);
-    indexSum += static_cast<int>(SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+    indexSum += static_cast<int>(::SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
   }
   if (indexSum != (m_search ? 10 : 6)) {
     ::DestroyWindow(list);
@@ -318,7 +310,9 @@ HRESULT RPLView::CreateWebViewPanel() {
   if (!m_panel.Create(kWebViewWindowClass, m_hWnd, RECT{0, 0, 100, 100}, nullptr,
                       WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, kPanelId))
     return E_FAIL;
-  SCROLLINFO empty = {sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
+  SCROLLINFO empty = {};
+  empty.cbSize = sizeof(empty);
+  empty.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
   SetScrollInfo(m_panel, SB_HORZ, &empty, FALSE);
   SetScrollInfo(m_panel, SB_VERT, &empty, FALSE);
   HDC dc = ::GetDC(m_panel);
@@ -440,7 +434,7 @@ HRESULT RPLView::SaveViewState() {
     for (UINT i = 0; i < kViewColumnCount; ++i) state.order[i] = order[i];
   }
   if (InIconMode()) state.positions = EncodeCurrentPositions();
-  return WriteViewState(stream, state);
+  return WriteViewState(stream.Get(), state);
 }
 
 HRESULT RPLView::TranslateAccelerator(MSG* message) {
@@ -449,13 +443,13 @@ HRESULT RPLView::TranslateAccelerator(MSG* message) {
   bool hasFocus = m_hWnd && focus && (focus == m_hWnd || IsChild(m_hWnd, focus));
   HACCEL table = hasFocus ? m_focusKeys : m_otherKeys;
   if (!table) return E_UNEXPECTED;
-  return m_hWnd && TranslateAcceleratorW(m_hWnd, table, message) ? S_OK : S_FALSE;
+  return m_hWnd && ::TranslateAcceleratorW(m_hWnd, table, message) ? S_OK : S_FALSE;
 }
 
 // Keys reach the list without a host that translates them first.
 LRESULT RPLView::OnListKey(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-  MSG msg = {m_list.Handle(), message, wParam, lParam, GetMessageTime(), {}};
-  handled = m_focusKeys && TranslateAcceleratorW(m_hWnd, m_focusKeys, &msg);
+  MSG msg = {m_list.Handle(), message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
+  handled = m_focusKeys && ::TranslateAcceleratorW(m_hWnd, m_focusKeys, &msg);
   return 0;
 }
 
@@ -469,7 +463,7 @@ LRESULT RPLView::OnSize(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
 }
 
 LRESULT RPLView::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, BOOL&) {
-  return DefWindowProcW(m_hWnd, message - 0x2000, wParam, lParam);
+  return ::DefWindowProcW(m_hWnd, message - 0x2000, wParam, lParam);
 }
 
 void RPLView::RegisterChangeSink() {
@@ -493,7 +487,7 @@ void RPLView::UnregisterChangeSink() {
   if (!m_sink) return;
   if (m_volume) m_volume->RemoveChangeNotification(m_sinkToken);
   m_sink->Detach();
-  m_sinkInterface = nullptr;
+  m_sinkInterface.Reset();
   m_sink = nullptr;
   m_sinkToken = 0;
 }

@@ -62,11 +62,13 @@ void RPLView::OnColumnClick(int column) {
 // The browser may destroy this view inside BrowseObject: nothing of the
 // view is touched after it returns, and a reference keeps the object alive.
 void RPLView::BrowseTo(UINT flags) {
-  ComPtr<IShellBrowser> browser = m_browser;
+  IShellBrowser* browser = m_browser.Get();
   if (!browser) return;
+  browser->AddRef();
   AddRef();
   browser->BrowseObject(nullptr, flags);
   Release();
+  browser->Release();
 }
 
 void RPLView::RefreshCommand() {
