@@ -6,52 +6,15 @@
 #include "Seams.h"
 #include "ShellSettingsStub.h"
 #include "ViewSettings.h"
+#include "ViewTestSupport.h"
 
 namespace {
 
 const wchar_t kScratch[] = L"Software\\VKSTest\\ViewSettings";
-const wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-const wchar_t kAdvanced[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-const wchar_t kMain[] = L"Software\\Microsoft\\Internet Explorer\\Main";
-
-// The current user's root points at an empty scratch key meanwhile.
-class ScratchUser {
-public:
-  ScratchUser() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_user, nullptr);
-    m_roots = {HKEY_CLASSES_ROOT, m_user, HKEY_LOCAL_MACHINE};
-    SetShellRegistryRoots(&m_roots);
-  }
-  ~ScratchUser() {
-    SetShellRegistryRoots(nullptr);
-    RegCloseKey(m_user);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kScratch);
-  }
-  void Clear() { RegDeleteTreeW(m_user, L"Software"); }
-  void Set(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(m_user, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
-    if (name) RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
-    RegCloseKey(key);
-  }
-  void SetDword(const wchar_t* path, const wchar_t* name, DWORD value) {
-    Set(path, name, REG_DWORD, &value, sizeof value);
-  }
-  void SetText(const wchar_t* path, const wchar_t* name, const wchar_t* text) {
-    Set(path, name, REG_SZ, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-  }
-
-private:
-  HKEY m_user = nullptr;
-  RegistryRoots m_roots = {};
-};
-
 const DWORD kMissing = 0xFFFFFFFF;
 
 TEST(ViewSettingsTest, HiddenAndSystemEntriesFollowTheAdvancedValues) {
-  ScratchUser user;
+  CScratchUserRoot user(kScratch);
   struct Case {
     DWORD hidden, superHidden;
     bool hiddenShown, systemShown, bothShown;
@@ -63,9 +26,9 @@ TEST(ViewSettingsTest, HiddenAndSystemEntriesFollowTheAdvancedValues) {
   };
   for (const Case& c : cases) {
     user.Clear();
-    user.Set(kAdvanced, nullptr, 0, nullptr, 0);
-    if (c.hidden != kMissing) user.SetDword(kAdvanced, L"Hidden", c.hidden);
-    if (c.superHidden != kMissing) user.SetDword(kAdvanced, L"ShowSuperHidden", c.superHidden);
+    user.Set(kAdvancedKeyPath, nullptr, 0, nullptr, 0);
+    if (c.hidden != kMissing) user.SetDword(kAdvancedKeyPath, L"Hidden", c.hidden);
+    if (c.superHidden != kMissing) user.SetDword(kAdvancedKeyPath, L"ShowSuperHidden", c.superHidden);
     ListingSettings settings = ReadListingSettings();
     EXPECT_EQ(IsEntryShown(FILE_ATTRIBUTE_HIDDEN, settings), c.hiddenShown) << c.hidden << " " << c.superHidden;
     EXPECT_EQ(IsEntryShown(FILE_ATTRIBUTE_SYSTEM, settings), c.systemShown) << c.hidden << " " << c.superHidden;
@@ -77,17 +40,17 @@ TEST(ViewSettingsTest, HiddenAndSystemEntriesFollowTheAdvancedValues) {
 }
 
 TEST(ViewSettingsTest, ValuesOfAnotherTypeCountAsMissing) {
-  ScratchUser user;
+  CScratchUserRoot user(kScratch);
   DWORD zero = 0;
-  user.Set(kAdvanced, L"Hidden", REG_BINARY, &zero, sizeof zero);
-  user.Set(kAdvanced, L"ShowSuperHidden", REG_BINARY, &zero, sizeof zero);
+  user.Set(kAdvancedKeyPath, L"Hidden", REG_BINARY, &zero, sizeof zero);
+  user.Set(kAdvancedKeyPath, L"ShowSuperHidden", REG_BINARY, &zero, sizeof zero);
   EXPECT_TRUE(ReadShowHidden());
   EXPECT_TRUE(ReadShowSystem());
   EXPECT_TRUE(ReadShowSuperHidden());
 }
 
 TEST(ViewSettingsTest, WithoutTheAdvancedKeyTheShellStateDecidesOnHidden) {
-  ScratchUser user;
+  CScratchUserRoot user(kScratch);
   BYTE showAll[36] = {};
   showAll[4] = 0x01;
   BYTE hideAll[36] = {};
@@ -107,7 +70,7 @@ TEST(ViewSettingsTest, WithoutTheAdvancedKeyTheShellStateDecidesOnHidden) {
   };
   for (const Case& c : cases) {
     user.Clear();
-    if (c.type != REG_NONE) user.Set(kExplorer, c.type ? L"ShellState" : nullptr, c.type, c.data, c.bytes);
+    if (c.type != REG_NONE) user.Set(kExplorerKeyPath, c.type ? L"ShellState" : nullptr, c.type, c.data, c.bytes);
     EXPECT_EQ(ReadShowHidden(), c.hidden) << c.what;
     EXPECT_TRUE(ReadShowSystem()) << c.what;
     EXPECT_TRUE(ReadShowSuperHidden()) << c.what;
@@ -115,7 +78,7 @@ TEST(ViewSettingsTest, WithoutTheAdvancedKeyTheShellStateDecidesOnHidden) {
 }
 
 TEST(ViewSettingsTest, ExtendedStyleFollowsClickModeAndUnderlining) {
-  ScratchUser user;
+  CScratchUserRoot user(kScratch);
   CShellSettingsStub settings;
   DllVersion probed = Comctl32Version();
   struct Case {
@@ -147,10 +110,10 @@ TEST(ViewSettingsTest, ExtendedStyleFollowsClickModeAndUnderlining) {
     user.Clear();
     SetComctl32VersionForTest(c.comctl);
     settings.singleClick = c.singleClick;
-    if (c.explorerKey) user.Set(kExplorer, nullptr, 0, nullptr, 0);
-    if (c.underlineType) user.Set(kExplorer, L"IconUnderline", c.underlineType, &c.underline, sizeof c.underline);
-    if (c.anchor && wcscmp(c.anchor, L"-") != 0) user.SetText(kMain, L"Anchor Underline", c.anchor);
-    else if (!c.anchor) user.Set(kMain, nullptr, 0, nullptr, 0);
+    if (c.explorerKey) user.Set(kExplorerKeyPath, nullptr, 0, nullptr, 0);
+    if (c.underlineType) user.Set(kExplorerKeyPath, L"IconUnderline", c.underlineType, &c.underline, sizeof c.underline);
+    if (c.anchor && wcscmp(c.anchor, L"-") != 0) user.SetText(kInternetMainKeyPath, L"Anchor Underline", c.anchor);
+    else if (!c.anchor) user.Set(kInternetMainKeyPath, nullptr, 0, nullptr, 0);
     EXPECT_EQ(GetListViewExStyle(), c.expected) << c.what;
   }
   SetComctl32VersionForTest(probed);
