@@ -26,18 +26,21 @@ class ViewHostTest : public ::testing::Test {
 protected:
   ViewHostTest() : m_user(kScratch), m_scope(&volume) {
     m_language = g_resourceModule.GetLanguage();
+    m_comctl = Comctl32Version();
+    SetComctl32VersionForTest({5, 81});
     g_resourceModule.SetLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     m_user.Set(kAdvancedKeyPath, nullptr, 0, nullptr, 0);
     volume.SetDrives({{L"A:", 1000000, 250000, L"Flash"}, {L"B:", 2048, 1024, L"Card"}});
     SetFiles(CTestEntries()
-                 .AddEntry(L"one.txt", 1, 0x20, kNoon)
-                 .AddEntry(L"two.bin", 2, 0x20, kNoon)
-                 .AddEntry(L"three.doc", 3, 0x20, kNoon)
-                 .AddEntry(L"sub", 0, 0x10, kNoon));
+                 .AddEntry(L"one.txt", 1, 0x20, kNoon, MakeDate(kNoon))
+                 .AddEntry(L"two.bin", 2, 0x20, kNoon, MakeDate(kNoon))
+                 .AddEntry(L"three.doc", 3, 0x20, kNoon, MakeDate(kNoon))
+                 .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon)));
   }
   ~ViewHostTest() override {
     browser.CloseView();
     g_resourceModule.SetLanguage(m_language);
+    SetComctl32VersionForTest(m_comctl);
   }
 
   void SetFiles(const CTestEntries& entries) { volume.SetListing(L"\\A:\\*", entries); }
@@ -65,6 +68,7 @@ private:
   CScratchUserRoot m_user;
   CVolumeFactoryScope m_scope;
   LANGID m_language;
+  DllVersion m_comctl;
 
 protected:
   CScratchUserRoot& User() { return m_user; }
@@ -108,7 +112,7 @@ TEST_F(ViewHostTest, TheRootListsDrivesAndADriveItsFiles) {
 
 TEST_F(ViewHostTest, LongNamesAndLargeSizesStayInBounds) {
   std::wstring longName(300, L'n');
-  SetFiles(CTestEntries().AddEntry(longName.c_str(), static_cast<LONG>(0x80000000u), 0x20, kNoon));
+  SetFiles(CTestEntries().AddEntry(longName.c_str(), static_cast<LONG>(0x80000000u), 0x20, kNoon, MakeDate(kNoon)));
   RPLView* view = Show(L"\\A:");
   ASSERT_TRUE(view);
   EXPECT_EQ(ListViewText(List(view), 0, 0), std::wstring(260, L'n'));
@@ -117,11 +121,11 @@ TEST_F(ViewHostTest, LongNamesAndLargeSizesStayInBounds) {
 
 TEST_F(ViewHostTest, SettingsDecideWhichEntriesAreListed) {
   SetFiles(CTestEntries()
-               .AddEntry(L"plain", 1, 0x20)
-               .AddEntry(L"hidden", 1, 0x22)
-               .AddEntry(L"system", 1, 0x24)
-               .AddEntry(L"both", 1, 0x26)
-               .AddEntry(L"dir", 0, 0x10));
+               .AddEntry(L"plain", 1, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"hidden", 1, 0x22, kNoon, MakeDate(kNoon))
+               .AddEntry(L"system", 1, 0x24, kNoon, MakeDate(kNoon))
+               .AddEntry(L"both", 1, 0x26, kNoon, MakeDate(kNoon))
+               .AddEntry(L"dir", 0, 0x10, kNoon, MakeDate(kNoon)));
   struct Case {
     DWORD hidden;   // ~0: missing
     UINT flags;
@@ -158,11 +162,11 @@ TEST_F(ViewHostTest, SettingsDecideWhichEntriesAreListed) {
 TEST_F(ViewHostTest, StatusBarCountsEntriesAndSumsFileSizes) {
   User().SetDword(kAdvancedKeyPath, L"Hidden", 2);
   SetFiles(CTestEntries()
-               .AddEntry(L"one.txt", 1, 0x20)
-               .AddEntry(L"two.bin", 2, 0x20)
-               .AddEntry(L"three.doc", 3, 0x20)
-               .AddEntry(L"sub", 0, 0x10)
-               .AddEntry(L"secret", 4, 0x22));   // not listed, still counted
+               .AddEntry(L"one.txt", 1, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"two.bin", 2, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"three.doc", 3, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon))
+               .AddEntry(L"secret", 4, 0x22, kNoon, MakeDate(kNoon)));   // not listed, still counted
   RPLView* view = Show(L"\\A:");
   ASSERT_TRUE(view);
   HWND status = browser.StatusBar();
@@ -183,11 +187,11 @@ TEST_F(ViewHostTest, StatusBarCountsEntriesAndSumsFileSizes) {
 
 TEST_F(ViewHostTest, SortCommandsAndColumnClicks) {
   SetFiles(CTestEntries()
-               .AddEntry(L"b.txt", 30, 0x20, 3)
-               .AddEntry(L"a.txt", 20, 0x20, 1)
-               .AddEntry(L"c.txt", 10, 0x20, 2)
-               .AddEntry(L"zdir", 0, 0x10)
-               .AddEntry(L"ydir", 0, 0x10));
+               .AddEntry(L"b.txt", 30, 0x20, 3, MakeDate(3))
+               .AddEntry(L"a.txt", 20, 0x20, 1, MakeDate(1))
+               .AddEntry(L"c.txt", 10, 0x20, 2, MakeDate(2))
+               .AddEntry(L"zdir", 0, 0x10, 5, MakeDate(5))
+               .AddEntry(L"ydir", 0, 0x10, 4, MakeDate(4)));
   RPLView* view = Show(L"\\A:");
   ASSERT_TRUE(view);
   HWND list = List(view);
@@ -293,9 +297,9 @@ TEST_F(ViewHostTest, RefreshKeepsSelectionAndFocusByName) {
   HWND list = List(view);
   ListViewSelect(list, {2, 1});   // three.doc focused, one.txt too
   SetFiles(CTestEntries()
-               .AddEntry(L"aaa.new", 5, 0x20)
-               .AddEntry(L"one.txt", 1, 0x20)
-               .AddEntry(L"three.doc", 3, 0x20));
+               .AddEntry(L"aaa.new", 5, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"one.txt", 1, 0x20, kNoon, MakeDate(kNoon))
+               .AddEntry(L"three.doc", 3, 0x20, kNoon, MakeDate(kNoon)));
   ASSERT_EQ(view->Refresh(), S_OK);
   EXPECT_EQ(ListViewColumn(list, 0), (std::vector<std::wstring>{L"aaa.new", L"one.txt", L"three.doc"}));
   EXPECT_EQ(ListViewSelection(list), (std::vector<int>{1, 2}));
@@ -316,14 +320,14 @@ TEST_F(ViewHostTest, RefreshCommandDropsTheServerCacheFirst) {
 TEST_F(ViewHostTest, FailedListings) {
   RPLView* view = Show(L"\\A:");
   ASSERT_TRUE(view);
-  volume.Fail(L"GetEntries \\A:\\*", E_NO_COMMUNICATION, L"gone");
-  EXPECT_EQ(view->Refresh(), E_NO_COMMUNICATION);
+  volume.Fail(L"GetEntries \\A:\\*", E_ACCESSDENIED, L"gone");
+  EXPECT_EQ(view->Refresh(), E_ACCESSDENIED);
   EXPECT_EQ(ListViewCount(List(view)), 0);
   EXPECT_EQ(view->EntryCount(), 0);
   EXPECT_TRUE(ui.Calls(UiCall::MessageBox).empty());
 
   browser.CloseView();
-  Show(L"\\A:", FVM_DETAILS, 0, E_NO_COMMUNICATION);
+  Show(L"\\A:", FVM_DETAILS, 0, E_ACCESSDENIED);
   EXPECT_EQ(ui.Calls(UiCall::MessageBox).size(), 1u);
 }
 
@@ -332,7 +336,7 @@ TEST_F(ViewHostTest, TheSinkFollowsTheViewsWindow) {
   ASSERT_TRUE(view);
   ASSERT_EQ(volume.SinkCount(), 1u);
   EXPECT_EQ(volume.SinkPath(0), L"\\A:");
-  SetFiles(CTestEntries().AddEntry(L"new.txt", 1, 0x20));
+  SetFiles(CTestEntries().AddEntry(L"new.txt", 1, 0x20, kNoon, MakeDate(kNoon)));
   EXPECT_EQ(volume.FireChange(L"\\A:"), 1);
   EXPECT_EQ(ListViewColumn(List(view), 0), (std::vector<std::wstring>{L"new.txt"}));
   view->AddRef();
@@ -363,9 +367,9 @@ TEST_F(ViewHostTest, ShellViewContract) {
   SV2CVW2_PARAMS params = {sizeof(params), nullptr, &folder, &browser, &rect, &other, nullptr};
   EXPECT_EQ(view->CreateViewWindow2(&params), E_INVALIDARG);
   params.pvid = &kRPLViewId;
+  browser.calls.clear();
   ASSERT_EQ(view->CreateViewWindow2(&params), S_OK);
   ASSERT_TRUE(params.hwndView);
-  browser.calls.clear();
   EXPECT_EQ(view->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);
   EXPECT_NE(std::find(browser.calls.begin(), browser.calls.end(), L"OnViewWindowActive"), browser.calls.end());
   EXPECT_EQ(GetFocus(), view->ListWindow());
