@@ -122,7 +122,11 @@ HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnl
   ClearErrorInfo();
   HRESULT hr = volume->GetEntries(serverPath.GetBstr(), directoriesOnly ? VARIANT_TRUE : VARIANT_FALSE, &result);
   if (SUCCEEDED(hr) && noArray) *noArray = V_VT(&result) != (VT_ARRAY | VT_VARIANT) || !V_ARRAY(&result);
-  if (SUCCEEDED(hr)) hr = list->Attach(&result);
+  // The call's own success code stays: S_FALSE tells an empty folder.
+  if (SUCCEEDED(hr)) {
+    const HRESULT attached = list->Attach(&result);
+    if (FAILED(attached)) hr = attached;
+  }
   VariantClear(&result);
   return hr;
 }

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <mmsystem.h>
 #include "ErrorInfoChannel.h"
+#include "ResourceModule.h"
 
 namespace {
 
@@ -38,6 +39,13 @@ public:
   }
   INT_PTR RunDialog(HINSTANCE instance, const wchar_t* name, HWND owner, DLGPROC proc,
                     LPARAM param) override {
+    // Numbered templates come in the language the user chose, not the thread's.
+    if (IS_INTRESOURCE(name)) {
+      if (HRSRC found = FindResourceExW(instance, RT_DIALOG, name, g_resourceModule.GetLanguage())) {
+        if (const void* data = LockResource(LoadResource(instance, found)))
+          return DialogBoxIndirectParamW(instance, static_cast<const DLGTEMPLATE*>(data), owner, proc, param);
+      }
+    }
     return DialogBoxParamW(instance, name, owner, proc, param);
   }
   INT_PTR RunPropertySheet(PROPSHEETHEADERW* header) override { return PropertySheetW(header); }

@@ -2,4 +2,6 @@
 #pragma once
 #include "EntryIds.h"
 #include "ViewIds.h"
+#include "NamespaceIds.h"
 #include "ItemsIds.h"
+#include "TransfersIds.h"

@@ -431,11 +431,10 @@ private:
 };
 
 // IVKSGeneral with a model, a port list and a shutdown answer set by the test.
-class CScriptedGeneral final : public IVKSGeneral {
+class CScriptedGeneral final : public CFakeDual<IVKSGeneral> {
 public:
   std::wstring model = L"MC35i";
   std::wstring ports = L"COM1;COM2";
-  LONG references = 1;
   CCallScript script;
 
   std::vector<std::wstring> Calls() const { return script.Calls(); }
@@ -475,14 +474,6 @@ public:
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
   }
 
 private:

@@ -276,7 +276,8 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
   GetSystemDirectoryW(system, ARRAYSIZE(system));
   std::wstring line = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + arguments + L"\"" +
                       ShellExtDllPath() + L"\"";
-  STARTUPINFOW start = {sizeof(start)};
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
     return GetLastError() | 0x80000000u;
