@@ -1,9 +1,10 @@
 // namespace/RPLView.cpp - the view's windows, its lifecycle and saved state.
 #include "RPLView.h"
-#include "ErrorText.h"
 #include "ModuleEntry.h"
 #include "ResourceIds.h"
 #include "ResourceModule.h"
+#include "ModuleCommands.h"
+#include "RPLIcon.h"
 #include "Seams.h"
 
 // {EE71BF80-DA05-11D3-BA80-00C0CA16AA37}
@@ -20,30 +21,6 @@ const UINT kColumnFreeText = 8405;
 const UINT kColumnTotalText = 8406;
 
 }  // namespace
-
-// The server's change reports for one view; the view detaches it before it goes.
-class RPLViewSink final : public IVKSNotifySink, public CComObjectBase {
-public:
-  COM_QI_TABLE(RPLViewSink, IVKSNotifySink)
-  void Init(IViewChangeTarget* view, bool searchView) {
-    m_view = view;
-    m_searchView = searchView;
-  }
-  void Detach() { m_view = nullptr; }
-  STDMETHODIMP OnChange(BSTR path) override {
-    if (!m_view) return S_OK;
-    if (!m_searchView) {
-      m_view->OnFolderChanged();
-      return S_OK;
-    }
-    if (path && SysStringLen(path) >= 2 && path[0] == L'D' && path[1] == L':') m_view->RemoveItemByName(path + 2);
-    return S_OK;
-  }
-
-private:
-  IViewChangeTarget* m_view = nullptr;
-  bool m_searchView = false;
-};
 
 RPLView::RPLView() : m_list(this, 1), m_panel(this, 2) {
   m_textRing = new (std::nothrow) wchar_t[kTextRingSize][261];
@@ -468,18 +445,18 @@ LRESULT RPLView::OnReflected(UINT message, WPARAM wParam, LPARAM lParam, BOOL&) 
 
 void RPLView::RegisterChangeSink() {
   if (m_sink || !m_volume) return;
-  RPLViewSink* sink = new (std::nothrow) RPLViewSink();
-  if (!sink) return;
-  sink->Init(this, m_search != nullptr);
+  IVKSNotifySink* sink = nullptr;
+  if (FAILED(CreateRPLNotifySink(&m_changeTarget, m_search != nullptr, __uuidof(IVKSNotifySink),
+                                 reinterpret_cast<void**>(&sink))))
+    return;
   LONG token = 0;
   CBstr path(m_path);
-  HRESULT hr = m_volume->AddChangeNotification(path.GetBstr(), static_cast<IVKSNotifySink*>(sink), &token);
-  if (FAILED(hr)) {
+  if (FAILED(m_volume->AddChangeNotification(path.GetBstr(), sink, &token))) {
     sink->Release();
     return;
   }
   m_sinkInterface.Attach(sink);
-  m_sink = sink;
+  m_sink = static_cast<RPLNotifySink*>(sink);
   m_sinkToken = token;
 }
 
@@ -492,13 +469,10 @@ void RPLView::UnregisterChangeSink() {
   m_sinkToken = 0;
 }
 
-void RPLView::OnFolderChanged() { Refresh(); }
+void CViewChangeTarget::Refresh() { m_view->Refresh(); }
+void CViewChangeTarget::RemoveRowsByName(const wchar_t* path) { m_view->RemoveItemByName(path); }
 
-void RPLView::ReportFailure(HRESULT failure) {
-  CBstr text = GetErrorText(failure);
-  ShellUi().ShowMessageBox(m_hWnd ? m_hWnd : m_owner, text.GetBstr() ? text.GetBstr() : L"",
-                           g_resourceModule.LoadResString(8244).GetBstr(), MB_OK | MB_ICONERROR);
-}
+void RPLView::ReportFailure(HRESULT failure) { ShowCopyError(failure, L""); }
 
 HRESULT CreateRPLView(const wchar_t* path, LPCITEMIDLIST folder, HWND owner, REFIID riid, void** out) {
   if (!out) return E_POINTER;

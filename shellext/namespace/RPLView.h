@@ -12,6 +12,7 @@
 #include "ComBase.h"
 #include "ComCore.h"
 #include "ItemIDList.h"
+#include "ModuleViewCallback.h"
 #include "SuiteString.h"
 #include "VKSServer.h"
 #include "ViewPositions.h"
@@ -36,19 +37,23 @@ protected:
   ~ISearchViewHost() = default;
 };
 
-// What the view's change sink calls back on the view's thread.
-struct IViewChangeTarget {
-  virtual void OnFolderChanged() = 0;
-  virtual void RemoveItemByName(const wchar_t* name) = 0;
-protected:
-  ~IViewChangeTarget() = default;
-};
+class RPLNotifySink;
+class RPLView;
 
-class RPLViewSink;
+// The change sink's way back into its view (whose own Refresh is the
+// IShellView one).
+class CViewChangeTarget final : public IModuleViewCallback {
+public:
+  explicit CViewChangeTarget(RPLView* view) : m_view(view) {}
+  void Refresh() override;
+  void RemoveRowsByName(const wchar_t* path) override;
+
+private:
+  RPLView* m_view;
+};
 
 class RPLView final : public CWindowImpl,
                       public IShellView2,
-                      public IViewChangeTarget,
                       public CComObjectBase {
 public:
   COM_QI_TABLE(RPLView, IShellView2, IShellView, IOleWindow)
@@ -83,9 +88,8 @@ public:
   STDMETHODIMP HandleRename(PCUITEMID_CHILD item) override;
   STDMETHODIMP SelectAndPositionItem(PCUITEMID_CHILD item, UINT flags, POINT* point) override;
 
-  // IViewChangeTarget
-  void OnFolderChanged() override;
-  void RemoveItemByName(const wchar_t* name) override;
+  // From the change sink: a search view drops the row of a deleted item.
+  void RemoveItemByName(const wchar_t* name);
 
   // Rows and texts.
   static int CALLBACK CompareListItems(LPARAM item1, LPARAM item2, LPARAM sort);
@@ -124,7 +128,6 @@ protected:
   void FillWindowClass(WNDCLASSEXW& windowClass) const override;
 
 private:
-  friend class RPLViewSink;
   ViewListKind ListKind() const;
   // Windows.
   HRESULT CreateListView(const ULONG widths[kViewColumnCount], bool withState);
@@ -187,7 +190,8 @@ private:
   CItemIDList m_folderList;
   ISearchViewHost* m_search = nullptr;
   ComPtr<IVKSNotifySink> m_sinkInterface;
-  RPLViewSink* m_sink = nullptr;
+  RPLNotifySink* m_sink = nullptr;
+  CViewChangeTarget m_changeTarget{this};
   LONG m_sinkToken = 0;
   CItemIDList** m_entries = nullptr;
   int m_entryCount = 0;

@@ -2,6 +2,7 @@
 // and the status bar.
 #include <vector>
 #include "ModuleEntry.h"
+#include "ModuleHelp.h"
 #include "ResourceIds.h"
 #include "ResourceModule.h"
 #include "RPLView.h"
@@ -41,6 +42,8 @@ LRESULT RPLView::OnCommand(WORD code, WORD id, HWND, BOOL&) {
     case 8386: RefreshCommand(); break;
     case 8387: BrowseTo(SBSP_NAVIGATEBACK | SBSP_SAMEBROWSER); break;
     case 8388: BrowseTo(SBSP_NAVIGATEFORWARD | SBSP_SAMEBROWSER); break;
+    case 8390: ShowHelp(id); break;
+    case 8393: ShowAboutDialog(m_hWnd); break;
     default: OnOtherCommand(code, id); break;
   }
   return 0;
