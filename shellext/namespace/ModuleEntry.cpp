@@ -83,6 +83,7 @@ void SetShellMallocForTest(IMalloc* malloc) { g_testMalloc = malloc; }
 
 DllVersion Shell32Version() { return g_shell32; }
 DllVersion Comctl32Version() { return g_comctl32; }
+void SetComctl32VersionForTest(DllVersion version) { g_comctl32 = version; }
 bool HasExtendedListView() { return IsExtendedListViewVersion(g_comctl32.major, g_comctl32.minor); }
 
 HMENU SharedMenu() { return g_sharedMenu; }

@@ -39,6 +39,8 @@ DllVersion Shell32Version();
 DllVersion Comctl32Version();
 // comctl32 4.70 or later: column widths, list handlers, the search window.
 bool HasExtendedListView();
+// Tests pretend another comctl32; the probe at attach sets it again.
+void SetComctl32VersionForTest(DllVersion version);
 
 // The shared menu, loaded on first use by its owner and destroyed at detach.
 HMENU SharedMenu();

@@ -1,5 +1,6 @@
 // namespace/RPLFolder.cpp - the namespace folder.
 #include "RPLFolder.h"
+#include "RPLView.h"
 #include <propkey.h>
 #include <vector>
 #include "DisplayText.h"
@@ -270,7 +271,8 @@ STDMETHODIMP RPLFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE a, PCUIDLIST_RELAT
 STDMETHODIMP RPLFolder::CreateViewObject(HWND owner, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (IsEqualIID(riid, IID_IShellView)) return E_NOTIMPL;   // the view comes with its own class
+  if (IsEqualIID(riid, IID_IShellView) || IsEqualIID(riid, IID_IShellView2))
+    return CreateRPLView(m_path.GetBstr() ? m_path.GetBstr() : L"", m_absolute.Get(), owner, riid, ppv);
   if (IsEqualIID(riid, IID_IDropTarget))
     return CreateItemDropTarget(m_path.GetBstr() ? m_path.GetBstr() : L"", m_absolute.Get(), nullptr, owner, riid,
                                 ppv);

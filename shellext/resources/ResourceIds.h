@@ -2,6 +2,7 @@
 #pragma once
 #include "EntryIds.h"
 #include "SearchIds.h"
+#include "ViewIds.h"
 #include "NamespaceIds.h"
 #include "ItemsIds.h"
 #include "TransfersIds.h"

@@ -25,8 +25,13 @@ template <class MakeTexts> HRESULT Report(HRESULT result, HWND owner, UINT icon,
 
 }  // namespace
 
+// The server's ResultData maps a cancel to HRESULT_FROM_WIN32(ERROR_CANCELLED)
+// (0x800704C7); the server's documents name 0x800704D3 for the same thing, so
+// both are taken for a cancel.
 bool IsCancelled(HRESULT result) {
-  return result == E_TRANSFER_CANCELLED || result == ClientResultCode(E_TRANSFER_CANCELLED);
+  constexpr HRESULT kDocumentedCancel = static_cast<HRESULT>(0x800704D3L);
+  return result == E_TRANSFER_CANCELLED || result == ClientResultCode(E_TRANSFER_CANCELLED) ||
+         result == kDocumentedCancel;
 }
 
 HRESULT SetLabelWithMessage(const wchar_t* volume, const wchar_t* label, IVKSVolume* server, HWND owner) {

@@ -8,7 +8,7 @@
 #include "VKSServer.h"
 
 // The server's cancel, in the form a volume returns it or in the system's
-// form (0x800704D3) the server hands its clients.
+// form the server hands its clients.
 bool IsCancelled(HRESULT result);
 
 // A result that is not a failure, or a cancel, comes back without a box.

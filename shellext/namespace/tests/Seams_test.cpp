@@ -5,7 +5,8 @@
 
 namespace {
 
-const wchar_t kScratch[] = L"Software\\VKSTest\\SeamsUser";
+const std::wstring kScratchPath = L"Software\\VKSTest\\SeamsUser" + std::to_wstring(GetCurrentProcessId());
+const wchar_t* const kScratch = kScratchPath.c_str();
 
 TEST(RealShellSettingsTest, WebViewFollowsTheValueExceptOnTheNewestPlatform) {
   CRegistryGuard guard(HKEY_CURRENT_USER, kScratch);

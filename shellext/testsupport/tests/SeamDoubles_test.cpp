@@ -129,7 +129,8 @@ TEST(ModalAnswerHookTest, RealMessageBoxesAreAnsweredInOrderOrClosedAfterTheTime
   EXPECT_FALSE(windows[2].timedOut);
 }
 
-const wchar_t kScratch[] = L"Software\\VKSTest\\RegistryGuard";
+const std::wstring kScratchPath = L"Software\\VKSTest\\RegistryGuard" + std::to_wstring(GetCurrentProcessId());
+const wchar_t* const kScratch = kScratchPath.c_str();
 
 std::wstring ReadString(const wchar_t* path, const wchar_t* name) {
   wchar_t text[64] = {};

@@ -1,0 +1,33 @@
+// testsupport/DialogPresser.h - presses a button of the next dialog the
+// thread shows (WH_CBT hook), after noting its caption and control texts.
+#pragma once
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+
+class CDialogPresser {
+public:
+  // button: the control id clicked once the dialog is active; texts of the
+  // controls in readIds are kept.
+  CDialogPresser(int button, std::vector<int> readIds = {});
+  ~CDialogPresser();
+  CDialogPresser(const CDialogPresser&) = delete;
+  CDialogPresser& operator=(const CDialogPresser&) = delete;
+
+  bool Pressed() const { return m_pressed; }
+  const std::wstring& Caption() const { return m_caption; }
+  std::wstring TextOf(int id) const;
+  bool HadControl(int id) const { return m_texts.count(id) != 0; }
+
+private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  void OnActivate(HWND window);
+
+  HHOOK m_hook = nullptr;
+  int m_button;
+  std::vector<int> m_readIds;
+  bool m_pressed = false;
+  std::wstring m_caption;
+  std::map<int, std::wstring> m_texts;
+};
