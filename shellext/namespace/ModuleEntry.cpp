@@ -11,6 +11,7 @@
 #include "ResourceIds.h"
 #include "Seams.h"
 #include "Settings.h"
+#include "RPLSearchHandler.h"
 #include "ShellExtClasses.h"
 
 const CLSID CLSID_RPLFolder = {0xC5C1072F, 0xCD5B, 0x4dbb, {0x93, 0xAB, 0xAA, 0xCD, 0x6E, 0x08, 0x1B, 0x07}};
@@ -27,7 +28,8 @@ const CClassEntry kClasses[] = {
     {&CLSID_RPLFolder, CreateRPLFolder, 0, IDR_REG_FOLDER},
     {&CLSID_RPLContextMenu, CreateRPLContextMenu, 0, IDR_REG_CONTEXTMENU},
     {&CLSID_RPLPropSheetExt, CreateRPLPropSheetExt, 0, IDR_REG_PROPSHEET},
-    {&CLSID_RPLSearchHandler, CreateRPLSearchHandler, kClassOptionalRegistration, IDR_REG_SEARCH},
+    {&CLSID_RPLSearchHandler, CreateRPLSearchHandler, kClassOptionalRegistration, IDR_REG_SEARCH,
+     CreateSearchHandler},
 };
 
 CClassTable& Classes() {

@@ -25,6 +25,12 @@ struct IShellUi {
   // (DialogBoxParamW for named templates).
   virtual INT_PTR RunDialog(HINSTANCE instance, const wchar_t* templateName, HWND owner,
                             DLGPROC proc, LPARAM param) = 0;
+  // A dialog from a template in memory (a template of the chosen language).
+  // Not every test UI needs it, so the real one is the default.
+  virtual INT_PTR RunDialogIndirect(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                    DLGPROC proc, LPARAM param) {
+    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, param);
+  }
   virtual INT_PTR RunPropertySheet(PROPSHEETHEADERW* header) = 0;
   virtual UINT TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner) = 0;
   virtual HRESULT RunDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) = 0;
