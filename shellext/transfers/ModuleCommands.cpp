@@ -1,6 +1,8 @@
 // transfers/ModuleCommands.cpp - server calls with error boxes, tree sums.
 #include "ModuleCommands.h"
 #include "ErrorText.h"
+#include "ItemIDList.h"
+#include "ModuleItemID.h"
 #include "MessageWait.h"
 #include "ResourceModule.h"
 #include "ResultCodes.h"
@@ -125,4 +127,78 @@ void SumPCTreeSize(const wchar_t* folder, ULONGLONG* total, BOOL pump) {
     }
   } while (FindNextFileW(find, &found));
   FindClose(find);
+}
+
+HRESULT RenameItem(LPCITEMIDLIST item, const wchar_t* newName, IVKSVolume* server, HWND owner) {
+  if (!server) return E_POINTER;
+  if (!item || IsDriveRootItem(item)) return E_FAIL;
+  const CBstr name(newName);
+  // An empty name would make "parent\\", and "." or ".." name another folder.
+  if (name.GetLength() == 0 || wcscmp(name.GetBstr(), L".") == 0 || wcscmp(name.GetBstr(), L"..") == 0)
+    return E_FAIL;
+  const CBstr caption = g_resourceModule.LoadResString(IDS_ERROR_RENAMING_FILE);
+  if (wcspbrk(name.GetBstr(), L"\"*/:<>?\\|")) {
+    ShellUi().ShowMessageBox(owner, Text(g_resourceModule.LoadResString(IDS_BAD_NAME_CHARACTERS)), Text(caption),
+                             MB_ICONHAND);
+    return E_FAIL;
+  }
+  const CBstr oldPath(GetItemName(item));
+  const CBstr itemName = GetItemNameString(item);
+  const wchar_t* path = Text(oldPath);
+  const wchar_t* slash = wcsrchr(path, L'\\');
+  CBstr newPath(path, slash ? static_cast<UINT>(slash - path) : 0);
+  newPath.Append(L"\\");
+  newPath.Append(name);
+  CItemIDList* existing = nullptr;
+  FindEntryByName(Text(newPath), server, &existing);
+  if (existing) {
+    delete existing;
+    ShellUi().ShowMessageBox(owner, Text(g_resourceModule.FormatResMessage(IDS_RENAME_EXISTS, itemName)),
+                             Text(caption), MB_ICONHAND);
+    return E_FAIL;
+  }
+  ClearErrorInfo();
+  const HRESULT hr = IsFolderItem(item) ? server->MoveDir(oldPath.GetBstr(), newPath.GetBstr())
+                                        : server->Move(oldPath.GetBstr(), newPath.GetBstr());
+  return Report(hr, owner, MB_ICONHAND, [&](const CBstr& error, CBstr* boxCaption, CBstr* text) {
+    *boxCaption = caption;
+    *text = g_resourceModule.FormatResMessage(IDS_RENAME_FAILED, itemName, error);
+  });
+}
+
+CBstr CreateNewFolder(const wchar_t* folder, IVKSVolume* server, HWND owner) {
+  if (!server) return CBstr();
+  const CBstr prefix = ConcatStrings(CBstr(folder), L"\\");
+  CBstr candidate = ConcatStrings(prefix, g_resourceModule.LoadResString(IDS_NEW_FOLDER));
+  for (int number = 2;; ++number) {
+    CItemIDList* existing = nullptr;
+    FindEntryByName(Text(candidate), server, &existing);
+    if (!existing) break;
+    delete existing;
+    candidate = ConcatStrings(prefix, g_resourceModule.FormatResMessage(IDS_NEW_FOLDER_NUMBERED, number));
+  }
+  ClearErrorInfo();
+  const HRESULT hr = server->CreateDir(candidate.GetBstr());
+  if (SUCCEEDED(hr)) return candidate;
+  Report(hr, owner, MB_ICONEXCLAMATION, [&](const CBstr& error, CBstr* caption, CBstr* text) {
+    *caption = g_resourceModule.LoadResString(IDS_ERROR_CREATING_OBJECT);
+    *text = error;
+  });
+  return CBstr();
+}
+
+void SumModuleTreeSize(const wchar_t* folder, ULONGLONG* total, BOOL pump, IVKSVolume* server) {
+  CItemIDList* items = nullptr;
+  int count = 0;
+  if (FAILED(ListFolderEntries(folder, &items, &count, server, false)) || !items) return;
+  for (int i = 0; i < count; ++i) {
+    if (pump) PumpWaitingMessages();
+    LPCITEMIDLIST item = items[i].Get();
+    if (IsFolderItem(item) || IsDriveRootItem(item))
+      SumModuleTreeSize(Text(ConcatStrings(ConcatStrings(CBstr(folder), L"\\"), GetItemNameString(item))), total,
+                        pump, server);
+    else
+      *total += GetItemSize(item);
+  }
+  delete[] items;
 }

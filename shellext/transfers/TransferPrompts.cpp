@@ -1,6 +1,6 @@
 // transfers/TransferPrompts.cpp - prompt procedures, dialog runs, copy line.
 #include "TransferPrompts.h"
-#include <shellapi.h>
+#include "ModuleItemID.h"
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "TransfersIds.h"
@@ -11,14 +11,6 @@ void SetLineIfAny(HWND dialog, int id, const CBstr& text) {
 }
 const wchar_t* OrModule(const CBstr& text) { return text.GetLength() ? text.GetBstr() : L"Module"; }
 
-// The shell's icon for a file of that name, whatever the PC holds.
-HICON GetReplaceIcon(const wchar_t* name) {
-  if (!name || !*name) return nullptr;
-  SHFILEINFOW info = {};
-  if (!SHGetFileInfoW(name, FILE_ATTRIBUTE_NORMAL, &info, sizeof(info), SHGFI_ICON | SHGFI_USEFILEATTRIBUTES))
-    return nullptr;
-  return info.hIcon;
-}
 }  // namespace
 
 bool RunTransferDialog(UINT templateId, HWND owner, DLGPROC proc, LPARAM param, INT_PTR* result) {
@@ -36,7 +28,7 @@ INT_PTR CALLBACK ReplacePromptProc(HWND dialog, UINT message, WPARAM wParam, LPA
       if (data->kind == 1) {
         SetLineIfAny(dialog, IDC_NEW_FILE, data->newFile);
         SetLineIfAny(dialog, IDC_EXISTING_FILE, data->existingFile);
-        if (HICON icon = GetReplaceIcon(data->iconName.GetBstr())) {
+        if (HICON icon = GetFileIcon(data->iconName.GetBstr(), FILE_ATTRIBUTE_NORMAL, 0)) {
           SendDlgItemMessageW(dialog, IDC_EXISTING_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
           SendDlgItemMessageW(dialog, IDC_NEW_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         }
