@@ -135,8 +135,6 @@ HRESULT ParseRows(const wchar_t* folder, const wchar_t* pattern, LPITEMIDLIST** 
 
 }  // namespace
 
-UINT GetIDListSize(LPCITEMIDLIST list) { return list ? RecordBytes(list) + sizeof(USHORT) : 0; }
-
 LPITEMIDLIST CloneIDList(LPCITEMIDLIST list) {
   return list ? Terminated(list, RecordBytes(list), nullptr, 0) : nullptr;
 }

@@ -2,6 +2,7 @@
 // saved search results keep items in, and the lists built from the server's
 // listings and from module paths.
 #pragma once
+#include "SuiteUtil.h"   // GetIDListSize
 #include <windows.h>
 #include <shlobj.h>
 #include "ModuleItemID.h"
@@ -62,8 +63,6 @@ private:
 // cannot be converted is written as time 0's fields, so the line reads back.
 CBstr FormatItemText(LPCITEMIDLIST item);
 
-// Size of a list in bytes, terminator included; 0 for null.
-UINT GetIDListSize(LPCITEMIDLIST list);
 // A raw copy with ShellMalloc, null for null or no memory; and its release.
 LPITEMIDLIST CloneIDList(LPCITEMIDLIST list);
 void FreeIDList(LPITEMIDLIST list);
