@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include "ModuleItemID.h"
 #include "SuiteString.h"
+#include "SuiteUtil.h"
 #include "VKSServer.h"
 
 // Owns one item-ID list (null for none), allocated and freed with ShellMalloc().
@@ -62,8 +63,7 @@ private:
 // cannot be converted is written as time 0's fields, so the line reads back.
 CBstr FormatItemText(LPCITEMIDLIST item);
 
-// Size of a list in bytes, terminator included; 0 for null.
-UINT GetIDListSize(LPCITEMIDLIST list);
+// Size of a list in bytes: GetIDListSize (SuiteUtil.h).
 // A raw copy with ShellMalloc, null for null or no memory; and its release.
 LPITEMIDLIST CloneIDList(LPCITEMIDLIST list);
 void FreeIDList(LPITEMIDLIST list);
