@@ -38,8 +38,9 @@ protected:
   // A negative size marks a folder.
   void Listing(const std::wstring& path, std::initializer_list<std::pair<const wchar_t*, LONG>> entries) {
     CTestEntries rows;
+    // Every cell typed as the server sends it: the listing reader refuses others.
     for (const auto& entry : entries) rows.AddEntry(entry.first, entry.second < 0 ? 0 : entry.second,
-                                                    entry.second < 0 ? kFolder : 0);
+                                                    entry.second < 0 ? kFolder : 0, 0, MakeDate(0));
     volume.SetListing(path, rows);
   }
   void File(const std::wstring& path, const std::string& bytes) { volume.SetFile(path, bytes); }
