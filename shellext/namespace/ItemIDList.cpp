@@ -258,6 +258,8 @@ CItemIDList* CItemIDList::ParseItemText(const wchar_t* text) {
   for (int i = 0; i < 3; ++i)
     if (ParseDateFields(line.GetField(L'|', 4 + i).GetBstr(), &times[i]) != S_OK) return nullptr;
   const CBstr name = line.GetField(L'|', 0);
+  // A record without a name would stand for no entry of the module.
+  if (name.GetLength() == 0) return nullptr;
   const CBstr shortName = line.GetField(L'|', 1);
   const ULONG size = static_cast<ULONG>(ParseInteger(line.GetField(L'|', 2).GetBstr()));
   const ULONG attributes = static_cast<ULONG>(ParseInteger(line.GetField(L'|', 3).GetBstr()));

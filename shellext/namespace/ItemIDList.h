@@ -2,11 +2,11 @@
 // saved search results keep items in, and the lists built from the server's
 // listings and from module paths.
 #pragma once
-#include "SuiteUtil.h"   // GetIDListSize
 #include <windows.h>
 #include <shlobj.h>
 #include "ModuleItemID.h"
 #include "SuiteString.h"
+#include "SuiteUtil.h"
 #include "VKSServer.h"
 
 // Owns one item-ID list (null for none), allocated and freed with ShellMalloc().

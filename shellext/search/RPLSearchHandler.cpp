@@ -2,6 +2,7 @@
 #include "RPLSearchHandler.h"
 #include <new>
 #include "ComBase.h"
+#include "MessageFilter.h"
 #include "SearchDialog.h"
 #include "ShellExtClasses.h"
 
@@ -16,6 +17,7 @@ class RPLSearchHandler final : public IContextMenu {
 public:
   explicit RPLSearchHandler(IUnknown* outer) : m_inner(this), m_controlling(outer ? outer : &m_inner) {
     GetComModule().Lock();
+    m_filter = AcquireThreadMessageFilter() == S_OK;
   }
 
   IUnknown* Inner() { return &m_inner; }
@@ -81,10 +83,14 @@ private:
     volatile LONG m_references = 1;
   };
 
-  ~RPLSearchHandler() { GetComModule().Unlock(); }
+  ~RPLSearchHandler() {
+    if (m_filter) ReleaseThreadMessageFilter();
+    GetComModule().Unlock();
+  }
 
   CInner m_inner;
   IUnknown* m_controlling;
+  bool m_filter = false;
 };
 
 }  // namespace

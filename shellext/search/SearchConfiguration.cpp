@@ -145,19 +145,21 @@ bool ApplyValue(SearchSettings* c, const wchar_t* key, const wchar_t* value) {
 }
 
 // Appends one record, growing the array by a block when it is full.
-HRESULT AppendItem(SearchRecord*** items, UINT* capacity, UINT* count, const SearchRecord& record) {
+// Takes record over, or deletes it when the array cannot grow.
+HRESULT AppendItem(CItemIDList*** items, UINT* capacity, UINT* count, CItemIDList* record) {
   if (*count == *capacity) {
     const UINT grown = *capacity + kItemGrowth;
-    SearchRecord** array = new (std::nothrow) SearchRecord*[grown]();
-    if (!array) return E_OUTOFMEMORY;
+    CItemIDList** array = new (std::nothrow) CItemIDList*[grown]();
+    if (!array) {
+      delete record;
+      return E_OUTOFMEMORY;
+    }
     for (UINT i = 0; i < *count; ++i) array[i] = (*items)[i];
     delete[] *items;
     *items = array;
     *capacity = grown;
   }
-  SearchRecord* copy = new (std::nothrow) SearchRecord(record);
-  if (!copy) return E_OUTOFMEMORY;
-  (*items)[(*count)++] = copy;
+  (*items)[(*count)++] = record;
   return S_OK;
 }
 
@@ -167,9 +169,9 @@ HRESULT WriteResultItems(ISearchItemSource* items, HANDLE file) {
   if (!items) return S_OK;
   const int rows = items->GetItemCount();
   for (int row = 0; row < rows; ++row) {
-    CBstr text;
-    if (FAILED(items->GetItemText(row, &text))) return E_FAIL;
-    const HRESULT hr = WriteLineToFile(file, KeyLine(L"ITEM", text));
+    LPCITEMIDLIST item = nullptr;
+    if (FAILED(items->GetItem(row, &item)) || !IsValidModuleItem(item)) return E_FAIL;
+    const HRESULT hr = WriteLineToFile(file, KeyLine(L"ITEM", FormatItemText(item)));
     if (FAILED(hr)) return hr;
   }
   return S_OK;
@@ -195,13 +197,13 @@ HRESULT WriteSearchConfiguration(const wchar_t* fileName, const SearchSettings& 
   return hr;
 }
 
-void FreeSavedItems(SearchRecord** items, UINT count) {
+void FreeSavedItems(CItemIDList** items, UINT count) {
   if (!items) return;
   for (UINT i = 0; i < count; ++i) delete items[i];
   delete[] items;
 }
 
-HRESULT ReadSearchConfiguration(SearchSettings* criteria, const wchar_t* fileName, SearchRecord*** items,
+HRESULT ReadSearchConfiguration(SearchSettings* criteria, const wchar_t* fileName, CItemIDList*** items,
                                 UINT* capacity, UINT* count) {
   if (!items || !capacity || !count) return E_INVALIDARG;
   *items = nullptr;
@@ -248,8 +250,8 @@ HRESULT ReadSearchConfiguration(SearchSettings* criteria, const wchar_t* fileNam
     equals[1] = saved;
     const wchar_t* value = equals + 1;
     if (lstrcmpiW(key.GetBstr(), L"ITEM=") == 0) {
-      SearchRecord record;
-      if (FAILED(ParseRecordText(value, &record))) {
+      CItemIDList* record = CItemIDList::ParseItemText(value);
+      if (!record) {
         result = E_INVALIDARG;
         continue;
       }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <new>
 #include "ComBase.h"
+#include "MessageFilter.h"
 #include "ResourceModule.h"
 #include "SearchConfiguration.h"
 #include "SearchIds.h"
@@ -89,8 +90,14 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
     fail();
     return 0;
   }
+  // Calls the server rejects as busy are retried, as on every client thread.
+  const bool filter = AcquireThreadMessageFilter() == S_OK;
+  auto releaseFilter = [filter] {
+    if (filter) ReleaseThreadMessageFilter();
+  };
   dialog->initResult = CreateModuleVolume(&dialog->volume);
   if (FAILED(dialog->initResult)) {
+    releaseFilter();
     OleUninitialize();
     fail();
     return 0;
@@ -103,6 +110,7 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
     dialog->initResult = E_OUTOFMEMORY;
     dialog->volume->Release();
     dialog->volume = nullptr;
+    releaseFilter();
     OleUninitialize();
     fail();
     return 0;
@@ -117,6 +125,7 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
   dialog->RunMessageLoop();
   DestroyWindow(window);
   delete dialog;
+  releaseFilter();
   OleUninitialize();
   leave();
   return 0;

@@ -3,8 +3,9 @@
 #include <memory>
 #include <new>
 #include <string>
-#include "EntryList.h"
-#include "ErrorText.h"
+#include <vector>
+#include "ItemIDList.h"
+#include "ModuleCommands.h"
 #include "ResourceModule.h"
 #include "SearchIds.h"
 #include "SearchMatch.h"
@@ -14,17 +15,9 @@ namespace {
 
 constexpr ULONG kReadChunk = 4096;
 
-// Shown for a failed listing (no name) or a failed read; until the
-// transfers' copy-error box is here, a plain box with the error text.
-void ShowSearchError(ISearchSink* sink, HRESULT hr, const wchar_t* name) {
-  CBstr text;
-  if (name && name[0]) {
-    text = name;
-    text.Append(L"\n\n");
-  }
-  text.Append(GetErrorText(hr));
-  ShellUi().ShowMessageBox(sink->GetOwner(), text.GetBstr() ? text.GetBstr() : L"", nullptr, MB_OK | MB_ICONERROR);
-}
+// A failed listing (no name) or a failed read, in the transfers' copy-error
+// box, owned by the search window on this thread.
+void ShowSearchError(ISearchSink*, HRESULT hr, const wchar_t* name) { ShowCopyError(hr, name); }
 
 void ShowProgress(ISearchSink* sink, const CBstr& path) {
   CBstr where(L"Module ");
@@ -32,14 +25,12 @@ void ShowProgress(ISearchSink* sink, const CBstr& path) {
   sink->SetStatusText(g_resourceModule.FormatResMessage(IDS_SEARCH_PROGRESS, where).GetBstr());
 }
 
-bool MeetsCriteria(const SearchSettings& criteria, const SearchRecord& record, const SYSTEMTIME& now) {
-  return MatchesName(criteria, record) && MatchesType(criteria, record) && MatchesSize(criteria, record) &&
-         MatchesDate(criteria, record, now);
+bool MeetsCriteria(const SearchSettings& criteria, LPCITEMIDLIST item, const SYSTEMTIME& now) {
+  return MatchesName(criteria, item) && MatchesType(criteria, item) && MatchesSize(criteria, item) &&
+         MatchesDate(criteria, item, now);
 }
 
-bool IsFolderRecord(const SearchRecord& record) {
-  return record.IsDirectory() || IsDriveRootName(record.name.GetBstr());
-}
+bool IsFolderRecord(LPCITEMIDLIST item) { return IsFolderItem(item) || IsDriveRootItem(item); }
 
 bool IsJarName(const CBstr& name) {
   const UINT length = name.GetLength();
@@ -48,45 +39,52 @@ bool IsJarName(const CBstr& name) {
 }
 
 HRESULT SearchFolder(ISearchSink* sink, const CBstr& path, IVKSVolume* volume, const SearchSettings& criteria) {
-  std::vector<SearchRecord> records;
-  const HRESULT hr = ListSearchRecords(volume, path.GetBstr(), false, &records);
+  CItemIDList* items = nullptr;
+  int count = 0;
+  const HRESULT hr = ListFolderEntries(path.GetBstr(), &items, &count, volume, false);
   if (FAILED(hr)) {
     ShowSearchError(sink, hr, nullptr);
     return S_OK;
   }
+  std::unique_ptr<CItemIDList[]> owner(items);
   SYSTEMTIME now;
   GetLocalTime(&now);
-  for (const SearchRecord& record : records) {
+  for (int i = 0; i < count; ++i) {
     if (sink->IsStopped()) break;
     sink->PumpMessages();
-    if (MeetsCriteria(criteria, record, now) && !IsDriveRootName(record.name.GetBstr())) sink->AddHit(record);
+    LPCITEMIDLIST item = items[i].Get();
+    if (MeetsCriteria(criteria, item, now) && !IsDriveRootItem(item)) sink->AddHit(item);
     sink->PumpMessages();
   }
   if (!criteria.includeSubfolders) return S_OK;
-  for (const SearchRecord& record : records) {
+  for (int i = 0; i < count; ++i) {
     if (sink->IsStopped()) break;
-    if (IsFolderRecord(record)) RunSearch(sink, record.name.GetBstr(), volume, criteria);
+    if (IsFolderRecord(items[i].Get())) RunSearch(sink, GetItemName(items[i].Get()), volume, criteria);
   }
   return S_OK;
 }
 
 HRESULT SearchContents(ISearchSink* sink, const CBstr& path, IVKSVolume* volume, const SearchSettings& criteria) {
-  std::vector<SearchRecord> records;
-  HRESULT hr = ListSearchRecords(volume, path.GetBstr(), criteria.includeSubfolders != FALSE, &records);
-  if (FAILED(hr)) {
-    ShowSearchError(sink, hr, nullptr);
-    return S_OK;
-  }
+  LPITEMIDLIST* rows = nullptr;
+  int capacity = 0, count = 0;
+  HRESULT hr = ParseEntryRows(path.GetBstr(), L"*", &rows, &capacity, &count, volume, false,
+                              criteria.includeSubfolders != FALSE);
+  // A subfolder that cannot be listed leaves what was gathered to search.
+  if (FAILED(hr)) ShowSearchError(sink, hr, nullptr);
+  struct RowsOwner {
+    LPITEMIDLIST** rows; int* capacity; int* count;
+    ~RowsOwner() { FreeEntryRows(rows, capacity, count); }
+  } rowsOwner{&rows, &capacity, &count};
   SYSTEMTIME now;
   GetLocalTime(&now);
-  std::vector<const SearchRecord*> kept;
+  std::vector<LPCITEMIDLIST> kept;
   ULONGLONG total = 0;
-  for (const SearchRecord& record : records) {
+  for (int i = 0; i < count; ++i) {
     if (sink->IsStopped()) return S_OK;
     sink->PumpMessages();
-    if (IsFolderRecord(record) || !MeetsCriteria(criteria, record, now)) continue;
-    kept.push_back(&record);
-    total += record.size;
+    if (IsFolderRecord(rows[i]) || !MeetsCriteria(criteria, rows[i], now)) continue;
+    kept.push_back(rows[i]);
+    total += GetItemSize(rows[i]);
   }
   sink->PumpMessages();
   if (sink->IsStopped()) return S_OK;
@@ -99,16 +97,17 @@ HRESULT SearchContents(ISearchSink* sink, const CBstr& path, IVKSVolume* volume,
                                  MB_YESNO | MB_ICONQUESTION) != IDYES)
       return S_OK;
   }
-  for (const SearchRecord* record : kept) {
+  for (LPCITEMIDLIST item : kept) {
     if (sink->IsStopped()) break;
-    if (IsJarName(record->name)) continue;
-    ShowProgress(sink, record->name);
+    const CBstr name(GetItemName(item));
+    if (IsJarName(name)) continue;
+    ShowProgress(sink, name);
     sink->PumpMessages();
-    hr = ContentMatches(sink, criteria, *record, volume);
+    hr = ContentMatches(sink, criteria, item, volume);
     if (hr == S_OK) {
-      sink->AddHit(*record);
+      sink->AddHit(item);
     } else if (FAILED(hr) && hr != E_FAIL && hr != E_TRANSFER_CANCELLED) {
-      ShowSearchError(sink, hr, record->name.GetBstr());
+      ShowSearchError(sink, hr, name.GetBstr());
       if (hr != E_ACCESSDENIED) break;
     }
   }
@@ -140,58 +139,12 @@ struct GlobalFree_ {
 
 }  // namespace
 
-HRESULT ListSearchRecords(IVKSVolume* volume, const wchar_t* folderPath, bool recursive,
-                          std::vector<SearchRecord>* records) {
-  if (!volume || !records) return E_POINTER;
-  CBstr prefix(folderPath);
-  const UINT length = prefix.GetLength();
-  if (!length || prefix.GetAt(length - 1) != L'\\') prefix.Append(L"\\");
-  CBstr query(prefix);
-  query.Append(L"*");
-  VARIANT answer;
-  VariantInit(&answer);
-  ClearErrorInfo();
-  HRESULT hr = volume->GetEntries(query.GetBstr(), VARIANT_FALSE, &answer);
-  if (FAILED(hr)) {
-    VariantClear(&answer);
-    return hr;
-  }
-  if (answer.vt != (VT_ARRAY | VT_VARIANT) || !answer.parray) {
-    VariantClear(&answer);
-    return S_OK;
-  }
-  CEntryList list;
-  hr = list.Attach(&answer);
-  if (FAILED(hr)) return hr;
-  for (LONG i = 0; i < list.GetCount(); ++i) {
-    if (!list.IsEntry(i) || !list.GetName(i)) continue;
-    SearchRecord record;
-    record.name = ConcatStrings(prefix, list.GetName(i));
-    const VARIANT* shortName = list.GetCell(i, geShortName);
-    if (shortName && shortName->vt == VT_BSTR) record.shortName = shortName->bstrVal;
-    record.size = static_cast<DWORD>(list.GetInt(i, geSize));
-    record.attributes = static_cast<DWORD>(list.GetInt(i, geAttributes));
-    record.created = list.GetDate(i, geCreationTime);
-    record.accessed = list.GetDate(i, geLastAccessTime);
-    record.lastWrite = list.GetDate(i, geLastWriteTime);
-    records->push_back(record);
-    if (recursive && IsFolderRecord(record)) {
-      const CBstr folder = ConcatStrings(prefix, record.LastComponent().GetLength() ? record.LastComponent()
-                                                                                   : CBstr(list.GetName(i)));
-      hr = ListSearchRecords(volume, folder.GetBstr(), true, records);
-      if (FAILED(hr)) return hr;
-    }
-  }
-  return S_OK;
-}
-
-HRESULT ContentMatches(ISearchSink* sink, const SearchSettings& criteria, const SearchRecord& record,
-                       IVKSVolume* volume) {
+HRESULT ContentMatches(ISearchSink* sink, const SearchSettings& criteria, LPCITEMIDLIST item, IVKSVolume* volume) {
   if (!criteria.text.GetLength()) return S_OK;
   std::string text;
   if (!NarrowText(criteria.text, &text)) return E_FAIL;
   if (sink->IsStopped()) return E_TRANSFER_CANCELLED;
-  CBstr name(record.name);
+  CBstr name(GetItemName(item));
   IUnknown* object = nullptr;
   HRESULT hr = volume->GetFile(name.GetBstr(), &object);
   if (FAILED(hr)) return hr;

@@ -2,7 +2,7 @@
 // entry that meets the criteria.
 #pragma once
 #include <windows.h>
-#include <vector>
+#include <shlobj.h>
 #include "SearchSettings.h"
 #include "VKSServer.h"
 
@@ -12,7 +12,7 @@ struct ISearchSink {
   virtual void PumpMessages() = 0;
   virtual void SetStatusText(const wchar_t* text) = 0;
   // Adds a copy when the window still has a result list.
-  virtual void AddHit(const SearchRecord& record) = 0;
+  virtual void AddHit(LPCITEMIDLIST item) = 0;
   virtual HWND GetOwner() = 0;
 protected:
   ~ISearchSink() = default;
@@ -28,10 +28,5 @@ HRESULT RunSearch(ISearchSink* sink, const wchar_t* folderPath, IVKSVolume* volu
 
 // S_OK when the file holds the text (or there is none), E_FAIL when not,
 // E_TRANSFER_CANCELLED after a stop, else the failure as it came.
-HRESULT ContentMatches(ISearchSink* sink, const SearchSettings& criteria, const SearchRecord& record,
-                       IVKSVolume* volume);
+HRESULT ContentMatches(ISearchSink* sink, const SearchSettings& criteria, LPCITEMIDLIST item, IVKSVolume* volume);
 
-// The entries of folderPath as records named by their full path; with
-// recursive, each folder's record comes before its contents.
-HRESULT ListSearchRecords(IVKSVolume* volume, const wchar_t* folderPath, bool recursive,
-                          std::vector<SearchRecord>* records);

@@ -1,8 +1,9 @@
 // search/SearchMatch.cpp - name, type, size and date criteria.
 #include "SearchMatch.h"
+#include "ModuleItemID.h"
 #include "SuiteUtil.h"
 
-bool MatchesName(const SearchSettings& criteria, const SearchRecord& record) {
+bool MatchesName(const SearchSettings& criteria, LPCITEMIDLIST item) {
   const CBstr& name = criteria.name;
   if (!name.GetLength()) return true;
   CBstr pattern;
@@ -13,22 +14,22 @@ bool MatchesName(const SearchSettings& criteria, const SearchRecord& record) {
     pattern.Append(name);
     pattern.Append(L"*");
   }
-  return MatchWildcard(record.LastComponent(), pattern, criteria.caseSensitive) != FALSE;
+  return MatchWildcard(GetItemNameString(item), pattern, criteria.caseSensitive) != FALSE;
 }
 
-bool MatchesType(const SearchSettings& criteria, const SearchRecord& record) {
+bool MatchesType(const SearchSettings& criteria, LPCITEMIDLIST item) {
   const CBstr& types = criteria.typePattern;
   if (!types.GetLength() || CompareText(types.GetBstr(), L"*", TRUE) == 0) return true;
-  const CBstr last = record.LastComponent();
+  const CBstr last = GetItemNameString(item);
   const int pieces = types.CountFields(L'|');
   for (int i = 0; i < pieces; ++i)
     if (MatchWildcard(last, types.GetField(L'|', i), FALSE)) return true;
   return false;
 }
 
-bool MatchesSize(const SearchSettings& criteria, const SearchRecord& record) {
+bool MatchesSize(const SearchSettings& criteria, LPCITEMIDLIST item) {
   if (criteria.limit < 0) return true;
-  const ULONGLONG size = record.size;
+  const ULONGLONG size = GetItemSize(item);
   const ULONGLONG bound = static_cast<ULONGLONG>(criteria.limit) * 1024;
   switch (criteria.sizeType) {
     case 1: return criteria.limit == 0 ? size != 0 : size >= bound;
@@ -39,11 +40,11 @@ bool MatchesSize(const SearchSettings& criteria, const SearchRecord& record) {
 
 namespace {
 
-DATE RecordDate(const SearchSettings& criteria, const SearchRecord& record) {
+DATE RecordDate(const SearchSettings& criteria, LPCITEMIDLIST item) {
   switch (criteria.dateType) {
-    case 1: return record.created;
-    case 2: return record.accessed;
-    default: return record.lastWrite;
+    case 1: return GetItemCreationTime(item);
+    case 2: return GetItemLastAccessTime(item);
+    default: return GetItemLastWriteTime(item);
   }
 }
 
@@ -58,9 +59,9 @@ bool DayNumber(SYSTEMTIME fields, ULONGLONG* day) {
 
 }  // namespace
 
-bool MatchesDate(const SearchSettings& criteria, const SearchRecord& record, const SYSTEMTIME& localNow) {
+bool MatchesDate(const SearchSettings& criteria, LPCITEMIDLIST item, const SYSTEMTIME& localNow) {
   if (!criteria.considerDates) return true;
-  const DATE date = RecordDate(criteria, record);
+  const DATE date = RecordDate(criteria, item);
   switch (criteria.timeType) {
     case 0: {
       DATE lower = 0, higher = 0;

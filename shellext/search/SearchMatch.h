@@ -1,15 +1,16 @@
-// search/SearchMatch.h - the criteria a module entry must meet, as pure
+// search/SearchMatch.h - the criteria a module item record must meet, as pure
 // functions of the criteria and the entry.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 #include "SearchSettings.h"
 
 // The name is a part of the last name component unless it has a '*'.
-bool MatchesName(const SearchSettings& criteria, const SearchRecord& record);
+bool MatchesName(const SearchSettings& criteria, LPCITEMIDLIST item);
 // Any of the '|'-separated patterns, never case sensitive.
-bool MatchesType(const SearchSettings& criteria, const SearchRecord& record);
+bool MatchesType(const SearchSettings& criteria, LPCITEMIDLIST item);
 // Minimum or maximum in KB; sizes compare unsigned.
-bool MatchesSize(const SearchSettings& criteria, const SearchRecord& record);
+bool MatchesSize(const SearchSettings& criteria, LPCITEMIDLIST item);
 // localNow is the local time of the search; an entry dated after it matches
 // neither "previous" form. Days count local calendar days.
-bool MatchesDate(const SearchSettings& criteria, const SearchRecord& record, const SYSTEMTIME& localNow);
+bool MatchesDate(const SearchSettings& criteria, LPCITEMIDLIST item, const SYSTEMTIME& localNow);

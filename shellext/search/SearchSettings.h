@@ -1,7 +1,5 @@
-// search/SearchSettings.h - one search's criteria, the saved result record,
-// and a file-type list entry.
+// search/SearchSettings.h - one search's criteria and a file-type list entry.
 #pragma once
-#include "ModuleItemID.h"   // IsDriveRootName
 #include <windows.h>
 #include <oleauto.h>
 #include "Ring.h"
@@ -31,27 +29,6 @@ struct SearchSettings {
   BOOL caseSensitive;
   BOOL saveResult;
 };
-
-// One entry of the module: name is the full module path (\A:\dir\f.txt).
-struct SearchRecord {
-  CBstr name;
-  CBstr shortName;
-  DWORD size = 0;
-  DWORD attributes = 0;
-  DATE created = 0;
-  DATE accessed = 0;
-  DATE lastWrite = 0;
-
-  bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-  CBstr LastComponent() const { return GetNamePart(name); }
-};
-
-// The saved text form: name|short name|size|attributes|created|accessed|written.
-CBstr FormatRecordText(const SearchRecord& record);
-// E_INVALIDARG for a line that is no record: not seven fields, an empty name,
-// numbers that are not decimal 32-bit values, unreadable times, or names too
-// long for one item record.
-HRESULT ParseRecordText(const wchar_t* text, SearchRecord* record);
 
 struct FileTypeEntry : Ring<FileTypeEntry> {
   // ".jar" gives the pattern "*.jar"; an empty extension or one starting with

@@ -309,6 +309,7 @@ TEST_F(ItemText, MalformedLinesGiveNull) {
       line(L"\\A:\\a|0|0", kTime),                      // 6 fields
       line(L"\\A:\\a|a|0|0", L"2024/3/5"),              // a time of 3 fields
       line(L"\\A:\\a|a|0|0", L"2024/3/5/6/7/8/9/10"),   // a time of 8 fields
+      line(L"|a|0|0", kTime),                           // no name
       L"",
       std::wstring(L"\\A:\\") + std::wstring(33000, L'x') + L"|x|0|0|" + kTime + L"|" + kTime + L"|" + kTime,
   };

@@ -1,6 +1,7 @@
 // Saved searches: what the writer puts into a file, what the reader accepts,
 // and how a search is described.
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 #include "SearchConfiguration.h"
@@ -31,11 +32,11 @@ protected:
     return Read(path);
   }
   ReadResult Read(const std::wstring& path) {
-    SearchRecord** items = nullptr;
+    CItemIDList** items = nullptr;
     UINT capacity = 0, count = 0;
     ReadResult result;
     result.hr = ReadSearchConfiguration(&criteria, path.c_str(), &items, &capacity, &count);
-    for (UINT i = 0; i < count; ++i) result.items.push_back(Text(items[i]->name));
+    for (UINT i = 0; i < count; ++i) result.items.push_back(GetItemName(items[i]->Get()));
     capacity_ = capacity;
     FreeSavedItems(items, count);
     return result;
@@ -46,20 +47,26 @@ protected:
   UINT capacity_ = 0;
 };
 
-// Rows as text lines; fails from the given row on.
+// Rows made from text lines; fails from the given row on.
 class CLineSource final : public ISearchItemSource {
 public:
   std::vector<std::wstring> lines;
   int failAt = -1;
   int GetItemCount() override { return static_cast<int>(lines.size()); }
-  HRESULT GetItemText(int index, CBstr* text) override {
+  HRESULT GetItem(int index, LPCITEMIDLIST* item) override {
     if (failAt >= 0 && index >= failAt) return E_FAIL;
-    *text = lines[index].c_str();
+    made.emplace_back(CItemIDList::ParseItemText(lines[index].c_str()));
+    if (!made.back()) return E_FAIL;
+    *item = made.back()->Get();
     return S_OK;
   }
+
+private:
+  std::vector<std::unique_ptr<CItemIDList>> made;
 };
 
-std::wstring ItemLine(const std::wstring& name) { return name + L"|" + L"SHORT|12|32|2024/3/5/6/7/8/0||"; }
+const std::wstring kTime = L"2024/3/5/6/7/8/0";
+std::wstring ItemLine(const std::wstring& name) { return name + L"|SHORT|12|32|" + kTime + L"|" + kTime + L"|" + kTime; }
 
 void ExpectSameDay(const SYSTEMTIME& a, const SYSTEMTIME& b) {
   EXPECT_EQ(a.wYear, b.wYear);
@@ -199,16 +206,14 @@ TEST_F(SavedSearchTest, AnOddTrailingByteIsIgnoredAndTheLastValueKeptWhole) {
 
 TEST_F(SavedSearchTest, ABadItemLineFailsButLaterLinesAreRead) {
   const std::wstring body = kVersion + L"ITEM=" + ItemLine(L"\\A:\\one") + L"\r\n" +
-                            L"ITEM=\\A:\\untimed|S|1|0|||\r\n" +  // empty times are "no time"
-                            L"ITEM=\\A:\\bad|S|1|0||\r\n" +
-                            L"ITEM=|S|1|0|||\r\n" +
-                            L"ITEM=\\A:\\x|S|12a|0|||\r\n" +
-                            L"ITEM=\\A:\\x|S|4294967296|0|||\r\n" +
-                            L"ITEM=" + std::wstring(33000, L'n') + L"|S|1|0|||\r\n" +
+                            L"ITEM=\\A:\\untimed|S|1|0|||\r\n" +   // times need their fields
+                            L"ITEM=\\A:\\bad|S|1|0|" + kTime + L"|" + kTime + L"\r\n" +
+                            L"ITEM=" + ItemLine(L"") + L"\r\n" +
+                            L"ITEM=" + ItemLine(std::wstring(33000, L'n')) + L"\r\n" +
                             L"ITEM=" + ItemLine(L"\\A:\\two") + L"\r\n" + L"NAME=after\r\n";
   const ReadResult result = ReadBytes(Utf16Bytes(body));
   EXPECT_EQ(E_INVALIDARG, result.hr);
-  EXPECT_EQ((std::vector<std::wstring>{L"\\A:\\one", L"\\A:\\untimed", L"\\A:\\two"}), result.items);
+  EXPECT_EQ((std::vector<std::wstring>{L"\\A:\\one", L"\\A:\\two"}), result.items);
   EXPECT_EQ(L"after", Text(criteria.name));
 }
 
@@ -269,7 +274,7 @@ TEST_F(SavedSearchTest, AFailingSaveLeavesTheOldFile) {
 }
 
 TEST_F(SavedSearchTest, MissingOutputsAreRefused) {
-  SearchRecord** items = reinterpret_cast<SearchRecord**>(1);
+  CItemIDList** items = reinterpret_cast<CItemIDList**>(1);
   UINT capacity = 5, count = 5;
   const std::wstring path = folder.File(L"x.ssc");
   EXPECT_EQ(E_INVALIDARG, ReadSearchConfiguration(&criteria, path.c_str(), nullptr, &capacity, &count));

@@ -1,15 +1,15 @@
 // Name, type, size and date criteria against single entries.
 #include <gtest/gtest.h>
+#include "ItemIDList.h"
 #include "SearchMatch.h"
 #include "SearchTestSupport.h"
 #include "SuiteUtil.h"
 
 namespace {
 
-SearchRecord Named(const wchar_t* name, DWORD size = 10) {
-  SearchRecord record;
-  record.name = name;
-  record.size = size;
+CItemIDList Named(const wchar_t* name, DWORD size = 10, DATE created = 0, DATE lastWrite = 0) {
+  CItemIDList record;
+  EXPECT_EQ(S_OK, record.CreateItem(name, static_cast<UINT>(wcslen(name)), L"", 0, size, 0, created, 0, lastWrite));
   return record;
 }
 
@@ -33,7 +33,7 @@ TEST(MatchesName, TheNameIsAPartUnlessItHasAStar) {
     SearchSettings criteria(&EnglishTexts());
     criteria.name = c.pattern;
     criteria.caseSensitive = c.caseSensitive;
-    EXPECT_EQ(c.match, MatchesName(criteria, Named(c.name))) << c.pattern << L" " << c.name;
+    EXPECT_EQ(c.match, MatchesName(criteria, Named(c.name).Get())) << c.pattern << L" " << c.name;
   }
 }
 
@@ -54,7 +54,7 @@ TEST(MatchesType, AnyPatternMatchesAndCaseNeverCounts) {
     SearchSettings criteria(&EnglishTexts());
     criteria.typePattern = c.patterns;
     criteria.caseSensitive = TRUE;
-    EXPECT_EQ(c.match, MatchesType(criteria, Named(c.name))) << c.patterns << L" " << c.name;
+    EXPECT_EQ(c.match, MatchesType(criteria, Named(c.name).Get())) << c.patterns << L" " << c.name;
   }
 }
 
@@ -74,7 +74,7 @@ TEST(MatchesSize, LimitsInKilobytesCompareUnsigned) {
     SearchSettings criteria(&EnglishTexts());
     criteria.sizeType = c.sizeType;
     criteria.limit = c.limit;
-    EXPECT_EQ(c.match, MatchesSize(criteria, Named(L"\\A:\\f", c.size)))
+    EXPECT_EQ(c.match, MatchesSize(criteria, Named(L"\\A:\\f", c.size).Get()))
         << c.sizeType << " " << c.limit << " " << c.size;
   }
 }
@@ -124,9 +124,8 @@ TEST(MatchesDate, PreviousMonthsDaysAndBetween) {
     criteria.timeType = c.timeType;
     criteria.months = c.count;
     criteria.days = c.count;
-    SearchRecord record = Named(L"\\A:\\f");
-    record.lastWrite = Date(c.file);
-    EXPECT_EQ(c.match, MatchesDate(criteria, record, c.now)) << c.what;
+    const CItemIDList record = Named(L"\\A:\\f", 10, 0, Date(c.file));
+    EXPECT_EQ(c.match, MatchesDate(criteria, record.Get(), c.now)) << c.what;
   }
 }
 
@@ -144,13 +143,12 @@ TEST(MatchesDate, EqualBoundsCoverTheWholeDayOfTheChosenDate) {
       {At(2024, 3, 5, 0, 0), true}, {At(2024, 3, 5, 23, 59), true}, {At(2024, 3, 4, 23, 59), false},
       {At(2024, 3, 6, 0, 0), false}};
   for (const auto& c : cases) {
-    SearchRecord record = Named(L"\\A:\\f");
-    record.created = Date(c.created);
-    record.lastWrite = Date(At(2024, 3, 5));   // not the chosen date
-    EXPECT_EQ(c.match, MatchesDate(criteria, record, now)) << c.created.wDay << " " << c.created.wHour;
+    // The last write is not the chosen date.
+    const CItemIDList record = Named(L"\\A:\\f", 10, Date(c.created), Date(At(2024, 3, 5)));
+    EXPECT_EQ(c.match, MatchesDate(criteria, record.Get(), now)) << c.created.wDay << " " << c.created.wHour;
   }
   criteria.considerDates = FALSE;
-  EXPECT_TRUE(MatchesDate(criteria, Named(L"\\A:\\f"), now));
+  EXPECT_TRUE(MatchesDate(criteria, Named(L"\\A:\\f").Get(), now));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 #include "ComBase.h"
+#include "ModuleItemID.h"
 #include "SearchEngine.h"
 #include "../SearchTestSupport.h"
 #include "ServerFixture.h"
@@ -19,7 +20,7 @@ public:
   bool IsStopped() override { return false; }
   void PumpMessages() override {}
   void SetStatusText(const wchar_t*) override {}
-  void AddHit(const SearchRecord& record) override { hits.push_back(::Text(record.name)); }
+  void AddHit(LPCITEMIDLIST item) override { hits.push_back(GetItemName(item)); }
   HWND GetOwner() override { return nullptr; }
 };
 
