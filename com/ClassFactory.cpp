@@ -15,7 +15,10 @@ public:
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
+    if (outer) {
+      if (!m_entry.createAggregate) return CLASS_E_NOAGGREGATION;
+      return m_entry.createAggregate(outer, riid, ppv);
+    }
     if (!(m_entry.flags & kClassSingleton)) return m_entry.create(riid, ppv);
     EnterCriticalSection(&m_lock);
     HRESULT hr = S_OK;

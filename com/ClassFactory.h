@@ -3,9 +3,12 @@
 #include "ComBase.h"
 
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
+// For classes that can be aggregated: outer is the controlling unknown.
+using CreateAggregateFn = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 
 enum : DWORD {
   kClassSingleton = 1,   // one object for every client, made on first request
+  kClassOptionalRegistration = 2,   // a failing script fails neither registration nor removal
 };
 
 struct CClassEntry {
@@ -13,6 +16,7 @@ struct CClassEntry {
   CreateInstanceFn create;
   DWORD flags;
   UINT registryScript;   // REGISTRY resource of the class, 0 for none
+  CreateAggregateFn createAggregate = nullptr;   // null: not aggregatable
 };
 
 // Owns one factory per entry. An EXE registers them with COM; a DLL hands

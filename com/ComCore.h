@@ -1,6 +1,7 @@
 // com/ComCore.h - ComPtr, COM_TRY and the HRESULT helpers: headers of the
 // platform only, so every layer can use them (the link too).
 #pragma once
+#include <memory>
 #include <windows.h>
 #include <unknwn.h>
 
@@ -43,7 +44,7 @@ public:
     return *this;
   }
   ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
+    if (this != std::addressof(other)) {
       Reset();
       m_p = other.m_p;
       other.m_p = nullptr;

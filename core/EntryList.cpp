@@ -110,7 +110,9 @@ LONGLONG CEntryList::SumFileSizes(LONG* fileCount) const {
   return total;
 }
 
-HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list) {
+HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                    bool* noArray) {
+  if (noArray) *noArray = false;
   if (!list) return E_POINTER;
   list->Clear();
   if (!volume) return E_POINTER;
@@ -119,7 +121,12 @@ HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnl
   VariantInit(&result);
   ClearErrorInfo();
   HRESULT hr = volume->GetEntries(serverPath.GetBstr(), directoriesOnly ? VARIANT_TRUE : VARIANT_FALSE, &result);
-  if (SUCCEEDED(hr)) hr = list->Attach(&result);
+  if (SUCCEEDED(hr) && noArray) *noArray = V_VT(&result) != (VT_ARRAY | VT_VARIANT) || !V_ARRAY(&result);
+  // The call's own success code stays: S_FALSE tells an empty folder.
+  if (SUCCEEDED(hr)) {
+    const HRESULT attached = list->Attach(&result);
+    if (FAILED(attached)) hr = attached;
+  }
   VariantClear(&result);
   return hr;
 }

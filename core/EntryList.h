@@ -45,6 +45,10 @@ private:
 
 // Lists path (limittodirectories when directoriesOnly) into list, with the
 // thread's error object cleared first so that a failure is described only by
-// what this call left. The call's failure, DISP_E_TYPEMISMATCH when the result
-// is no array of variants, or the failure of CEntryList::Attach.
-HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list);
+// what this call left. The call's result (S_FALSE for an empty folder), its
+// failure, DISP_E_TYPEMISMATCH when the result
+// is no array of variants, or the failure of CEntryList::Attach. noArray, when
+// given, tells a successful call whose answer was no array of variants at all
+// apart from an array of the wrong shape.
+HRESULT ReadEntries(IVKSVolume* volume, const wchar_t* path, bool directoriesOnly, CEntryList* list,
+                    bool* noArray = nullptr);

@@ -70,6 +70,22 @@ TEST(ComPtrTest, AddressOfAHeldPointerLetsGoOfItFirst) {
 }
 #endif
 
+// Moving hands the one reference over; moving onto itself keeps it.
+TEST(ComPtrTest, MoveAssignmentHandsTheReferenceOver) {
+  ComModuleScope scope;
+  ComPtr<IPersist> from, to;
+  ASSERT_EQ(S_OK, CreateComObject<CCounted>(IID_IPersist, reinterpret_cast<void**>(&from)));
+  to = std::move(from);
+  EXPECT_EQ(nullptr, from.Get());
+  ASSERT_NE(nullptr, to.Get());
+  ComPtr<IPersist>& alias = to;
+  to = std::move(alias);
+  ASSERT_NE(nullptr, to.Get());
+  EXPECT_EQ(1, g_liveObjects);
+  to.Reset();
+  EXPECT_EQ(0, g_liveObjects);
+}
+
 HRESULT CreateGlobal(REFIID riid, void** ppv) { return CreateComObject<CGlobal>(riid, ppv); }
 HRESULT CreateCounted(REFIID riid, void** ppv) { return CreateComObject<CCounted>(riid, ppv); }
 

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <mmsystem.h>
 #include "ErrorInfoChannel.h"
+#include "ResourceModule.h"
 
 namespace {
 
@@ -38,6 +39,13 @@ public:
   }
   INT_PTR RunDialog(HINSTANCE instance, const wchar_t* name, HWND owner, DLGPROC proc,
                     LPARAM param) override {
+    // Numbered templates come in the language the user chose, not the thread's.
+    if (IS_INTRESOURCE(name)) {
+      if (HRSRC found = FindResourceExW(instance, RT_DIALOG, name, g_resourceModule.GetLanguage())) {
+        if (const void* data = LockResource(LoadResource(instance, found)))
+          return DialogBoxIndirectParamW(instance, static_cast<const DLGTEMPLATE*>(data), owner, proc, param);
+      }
+    }
     return DialogBoxParamW(instance, name, owner, proc, param);
   }
   INT_PTR RunPropertySheet(PROPSHEETHEADERW* header) override { return PropertySheetW(header); }
@@ -63,11 +71,7 @@ IShellUi* g_ui = &g_realUi;
 class CRealShellSettings final : public IShellSettings {
 public:
   int PlatformClass() override;
-  bool WebViewEnabled() override {
-    SHELLSTATEW state = {};
-    SHGetSetSettings(&state, SSF_WEBVIEW, FALSE);
-    return state.fWebView != 0;
-  }
+  bool WebViewEnabled() override;
   bool SingleClickOpens() override {
     SHELLSTATEW state = {};
     SHGetSetSettings(&state, SSF_DOUBLECLICKINWEBVIEW, FALSE);
@@ -85,6 +89,20 @@ IShellSettings* g_settings = &g_realSettings;
 
 const RegistryRoots kRealRoots = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 const RegistryRoots* g_roots = &kRealRoots;
+
+// The panel is never shown on the newest platforms; elsewhere Explorer's
+// "WebView" value decides, read as a 32-bit number whatever its type.
+bool CRealShellSettings::WebViewEnabled() {
+  if (PlatformClass() == 4) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(g_roots->currentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  DWORD value = 0, bytes = sizeof(value);
+  LONG status = RegQueryValueExW(key, L"WebView", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && bytes == sizeof(value) && value != 0;
+}
 
 }  // namespace
 

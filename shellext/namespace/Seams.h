@@ -21,9 +21,16 @@ GeneralFactoryFn SetGeneralFactory(GeneralFactoryFn factory);
 // All modal UI goes through here, so no test waits for a person.
 struct IShellUi {
   virtual int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) = 0;
-  // A dialog of ours: the real one runs DialogBoxParamW on the template.
+  // A dialog of ours: the real one runs the template in the chosen language
+  // (DialogBoxParamW for named templates).
   virtual INT_PTR RunDialog(HINSTANCE instance, const wchar_t* templateName, HWND owner,
                             DLGPROC proc, LPARAM param) = 0;
+  // A dialog from a template in memory (a template of the chosen language).
+  // Not every test UI needs it, so the real one is the default.
+  virtual INT_PTR RunDialogIndirect(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                    DLGPROC proc, LPARAM param) {
+    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, param);
+  }
   virtual INT_PTR RunPropertySheet(PROPSHEETHEADERW* header) = 0;
   virtual UINT TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner) = 0;
   virtual HRESULT RunDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) = 0;

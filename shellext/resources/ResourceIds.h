@@ -1,3 +1,7 @@
 // resources/ResourceIds.h - resource ids of the extension, one header per area.
 #pragma once
 #include "EntryIds.h"
+#include "SearchIds.h"
+#include "NamespaceIds.h"
+#include "ItemsIds.h"
+#include "TransfersIds.h"

@@ -7,3 +7,10 @@ const wchar_t* ShellExtDllPath() {
   static std::wstring path = vkstest::HostToWindowsPath(VKS_SHELLEXT_DLL);
   return path.c_str();
 }
+
+bool RegistryKeyExists(HKEY root, const wchar_t* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}

@@ -4,3 +4,6 @@
 
 // The built VKSShellExt.dll, as a Windows path.
 const wchar_t* ShellExtDllPath();
+
+// Whether the key can be opened for reading.
+bool RegistryKeyExists(HKEY root, const wchar_t* path);

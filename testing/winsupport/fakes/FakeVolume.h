@@ -33,7 +33,22 @@ protected:
   }
 };
 
-class CFakeVolume : public IVKSVolume {
+// The counting and the IDispatch stubs every fake of a dual interface shares.
+// Fakes live on the test's stack; the count only shows whether users let go.
+template <class Interface> class CFakeDual : public Interface {
+public:
+  LONG references = 1;
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+};
+
+class CFakeVolume : public CFakeDual<IVKSVolume> {
 public:
   // GetEntries gives a copy of entries (VT_EMPTY when not set) and result;
   // with a description it also leaves that error object, as the server does.
@@ -64,16 +79,6 @@ public:
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
-  }
-  // Lives on the test's stack; the count only shows whether users let go.
-  LONG references = 1;
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
   }
   STDMETHODIMP AddChangeNotification(BSTR, IUnknown*, LONG*) override { return E_NOTIMPL; }
   STDMETHODIMP BroadcastChangeNotification(BSTR) override { return E_NOTIMPL; }

@@ -1,0 +1,19 @@
+// resources/SearchIds.h - the search window's template and the search texts.
+#pragma once
+
+#define IDD_SEARCH_DIALOG 233
+#define IDC_SEARCH_TABS 12320
+#define IDC_SEARCH_START 14080
+#define IDC_SEARCH_STOP 14081
+#define IDC_SEARCH_NEW 14083
+#define IDC_SEARCH_LINE 205
+
+#define IDS_SEARCH_ALL_TYPES 8311
+#define IDS_SEARCH_ALL_FILES 8313
+#define IDS_SEARCH_WITH_NAMES 8314
+#define IDS_SEARCH_OF_TYPE 8315
+#define IDS_SEARCH_FILES 8316
+#define IDS_SEARCH_WITH_TEXT 8319
+#define IDS_SEARCH_PROGRESS 8350
+#define IDS_SEARCH_BIG_CONTENT 8367
+#define IDS_SEARCH_BIG_CONTENT_CAPTION 8368
