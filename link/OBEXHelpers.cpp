@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundCall.h"
 #include "ComCore.h"
 #include "OBEXUtility.h"
 #include "ResultCodes.h"
@@ -193,6 +194,8 @@ private:
   HRESULT WriteAppParams(const std::vector<AppParam>& params, BYTE opcode);
   HRESULT SetPathStep(BYTE flags, const wchar_t* name);
   HRESULT DeliverBodies(IObexStream* sink);
+  // count bytes of the stream into into; fewer than that fail.
+  static HRESULT ReadBody(IStream* stream, BYTE* into, DWORD count);
   // The packet's Body data onto text; more than limit bytes in all give overflow.
   HRESULT AppendBodies(std::string* text, size_t limit, HRESULT overflow);
   void ResetFolderState() {
@@ -208,6 +211,9 @@ private:
   ITransportLayer* m_transport = nullptr;
   std::wstring m_currentFolder;
   std::wstring m_currentDrive;
+  // Sends a packet while the next one's body is read.
+  CBackgroundCall m_onLine;
+  std::vector<BYTE> m_nextBody;
 };
 
 HRESULT OBEXHelpers::AttachTransport(ITransportLayer* transport) {
@@ -549,7 +555,6 @@ HRESULT OBEXHelpers::SendFromStream(const ObexSendSource& source, DWORD timeoutM
   }
   DWORD remaining = source.count;
   bool sentAny = false;
-  HRESULT hr;
   DWORD chunk;
   const int space = GetPacketSpace() - 3;
   if (space < 0) {
@@ -562,35 +567,43 @@ HRESULT OBEXHelpers::SendFromStream(const ObexSendSource& source, DWORD timeoutM
     if (m_wdMaxPacket >= 512) chunk -= chunk % 512;
   }
 
-  while (remaining > chunk) {
-    m_pCursor[0] = kHdrBody;
-    WriteBE16(m_pCursor + 1, chunk + 3);
-    ULONG got = 0;
-    hr = source.stream->Read(m_pCursor + 3, chunk, &got);
-    Sleep(0);
-    if (FAILED(hr) || got != chunk) {
+  // The first body is read straight into the packet; every later one while
+  // the packet before it is on the line, so that it leaves as soon as the
+  // module has answered.
+  DWORD count = remaining > chunk ? chunk : remaining;
+  HRESULT read = ReadBody(source.stream, m_pCursor + 3, count);
+  for (;;) {
+    const bool final = remaining <= chunk;
+    if (FAILED(read)) {
       BeginPacket();
-      Abort();
-      return FAILED(hr) ? hr : E_FAIL;  // a stream shorter than announced is no success
+      if (!final || sentAny) Abort();
+      return read;  // a stream shorter than announced is no success
     }
-    m_pCursor += 3 + chunk;
-    remaining -= chunk;
-    RETURN_IF_FAILED(Transact(kObexPut, timeoutMs));
-    sentAny = true;
-    chunk = m_wdMaxPacket - 6u;
-  }
+    m_pCursor[0] = final ? kHdrEndOfBody : kHdrBody;
+    WriteBE16(m_pCursor + 1, count + 3);
+    m_pCursor += 3 + count;
+    remaining -= count;
+    if (final) return Transact(kObexPutFinal, timeoutMs);
 
-  m_pCursor[0] = kHdrEndOfBody;
-  WriteBE16(m_pCursor + 1, remaining + 3);
-  ULONG got = 0;
-  hr = remaining ? source.stream->Read(m_pCursor + 3, remaining, &got) : S_OK;
-  if (FAILED(hr) || got != remaining) {
-    BeginPacket();
-    if (sentAny) Abort();
-    return FAILED(hr) ? hr : E_FAIL;
+    chunk = m_wdMaxPacket - 6u;
+    const DWORD nextCount = remaining > chunk ? chunk : remaining;
+    if (m_nextBody.size() < nextCount) m_nextBody.resize(m_wdMaxPacket);
+    m_onLine.Start([this, timeoutMs] { return Transact(kObexPut, timeoutMs); });
+    read = ReadBody(source.stream, m_nextBody.data(), nextCount);
+    RETURN_IF_FAILED(m_onLine.Wait());
+    sentAny = true;
+    count = nextCount;
+    if (SUCCEEDED(read) && count) memcpy(m_pCursor + 3, m_nextBody.data(), count);
   }
-  m_pCursor += 3 + remaining;
-  return Transact(kObexPutFinal, timeoutMs);
+}
+
+HRESULT OBEXHelpers::ReadBody(IStream* stream, BYTE* into, DWORD count) {
+  if (count == 0) return S_OK;
+  ULONG got = 0;
+  const HRESULT hr = stream->Read(into, count, &got);
+  Sleep(0);
+  if (FAILED(hr)) return hr;
+  return got == count ? S_OK : E_FAIL;
 }
 
 HRESULT OBEXHelpers::DeliverBodies(IObexStream* sink) {

@@ -1,6 +1,7 @@
 // link/SerialPort.cpp - the serial port the module hangs on.
 #include "SerialPort.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ResultCodes.h"
@@ -12,6 +13,10 @@ const wchar_t kCancelDiscoverEventNameW[] =
 namespace {
 
 constexpr DWORD kPartialAnswerPauseMs = 50;
+// Longest single wait inside a full read: how late a timeout that counts from
+// the last byte may be noticed.
+constexpr DWORD kFullReadSliceMs = 20;
+constexpr DWORD kReadsAtOnce = MAXDWORD;  // readTimeoutMs: ReadFile returns what is there
 constexpr DWORD kDtrLowMs = 400;
 constexpr DWORD kCtsSettleMs = 500;
 constexpr DWORD kCtsWaitMs = 8000;
@@ -51,7 +56,8 @@ CSerialPort::CSerialPort(const wchar_t* portName, int baud, HANDLE given,
 
 CSerialPort::CSerialPort(HANDLE h)
     : handle(h), ownsHandle(false), lastError(0), commErrors(0), initialBaud(0),
-      disconnectEvent(nullptr), cancelDiscoverEvent(nullptr), lastDtrToggle(0), currentBaud(0) {}
+      disconnectEvent(nullptr), cancelDiscoverEvent(nullptr), lastDtrToggle(0), currentBaud(0),
+      readTimeoutMs(kReadsAtOnce), waitsInRead(false) {}
 
 void CSerialPort::Open(const wchar_t* portName, int baud, HANDLE given,
                        const SerialEventNames& events) {
@@ -126,7 +132,32 @@ void CSerialPort::Configure() {
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = 1000;
   SetCommTimeouts(handle, &timeouts);
+  readTimeoutMs = kReadsAtOnce;
+  waitsInRead = true;
   PurgeComm(handle, kPurgeAll);
+}
+
+BOOL CSerialPort::SetReadTimeout(DWORD ms) {
+  if (ms == readTimeoutMs) return TRUE;
+  COMMTIMEOUTS timeouts = {};
+  if (ms == kReadsAtOnce) {
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+  } else {
+    // No interval and no multiplier: ReadFile returns once it has every byte
+    // asked for, or after ms with what came (Wine 8 does both on a pty).
+    timeouts.ReadTotalTimeoutConstant = ms;
+  }
+  timeouts.WriteTotalTimeoutConstant = 1000;
+  if (!SetCommTimeouts(handle, &timeouts)) return FALSE;
+  readTimeoutMs = ms;
+  return TRUE;
+}
+
+BOOL CSerialPort::ReadWithin(BYTE* buffer, DWORD count, DWORD waitMs, DWORD* received) {
+  *received = 0;
+  // A port that takes no timeouts is read as it is set, and polled from now on.
+  if (!SetReadTimeout(waitMs)) waitsInRead = false;
+  return ReadFile(handle, buffer, count, received, nullptr);
 }
 
 CSerialPort::~CSerialPort() {
@@ -141,15 +172,28 @@ CSerialPort::~CSerialPort() {
 }
 
 BOOL CSerialPort::ReadSome(BYTE* buffer, DWORD count, DWORD* received) {
-  return ReadFile(handle, buffer, count, received, nullptr);
+  return ReadWithin(buffer, count, kReadsAtOnce, received);
 }
 
 HRESULT CSerialPort::Read(BYTE* buffer, WORD* length, DWORD timeoutMs, BOOL full) {
   WORD received = 0;
   DWORD lastByte = GetTickCount();
+  // A full read sleeps in ReadFile until its bytes are there, so an answer is
+  // seen the moment it is complete; a partial one keeps looking every
+  // millisecond for the pause that ends it.
   while (received < *length) {
+    const bool waitInRead = full && waitsInRead;
     DWORD count = 0;
-    if (!ReadSome(buffer + received, static_cast<DWORD>(*length - received), &count)) {
+    const DWORD room = static_cast<DWORD>(*length - received);
+    BOOL ok;
+    if (waitInRead) {
+      DWORD waited = GetTickCount() - lastByte;
+      DWORD left = waited < timeoutMs ? timeoutMs - waited : 0;
+      ok = ReadWithin(buffer + received, room, std::min(std::max<DWORD>(left, 1), kFullReadSliceMs), &count);
+    } else {
+      ok = ReadSome(buffer + received, room, &count);
+    }
+    if (!ok) {
       lastError = GetLastError();
       ClearCommError(handle, &commErrors, nullptr);
       *length = received;
@@ -166,7 +210,7 @@ HRESULT CSerialPort::Read(BYTE* buffer, WORD* length, DWORD timeoutMs, BOOL full
       *length = received;
       return E_READ_TIMEOUT;
     }
-    Sleep(1);
+    if (!waitInRead || !waitsInRead) Sleep(1);
   }
   *length = received;
   return S_OK;

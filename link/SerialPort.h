@@ -62,6 +62,10 @@ protected:
   // One non-blocking read from the port (the timeouts make ReadFile return
   // at once).
   virtual BOOL ReadSome(BYTE* buffer, DWORD count, DWORD* received);
+  // One read that waits up to waitMs for all count bytes (MAXDWORD: returns
+  // at once with what is there).
+  BOOL ReadWithin(BYTE* buffer, DWORD count, DWORD waitMs, DWORD* received);
+  BOOL SetReadTimeout(DWORD ms);
 
   // 0 = model read, 1 = no CTS after the wake-up, 2 = no model, 3 = settings failed.
   int TryBaud(BOOL wake, int baud);
@@ -80,4 +84,6 @@ protected:
   HANDLE cancelDiscoverEvent;
   DWORD lastDtrToggle;
   int currentBaud;
+  DWORD readTimeoutMs;  // what the port's read timeouts are set to
+  bool waitsInRead;     // a configured port: full reads wait in ReadFile
 };

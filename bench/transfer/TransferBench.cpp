@@ -1,6 +1,10 @@
 // bench/transfer/TransferBench.cpp - how close file transfers through the server come to the
-// line's capacity: 1 MiB of random bytes to the module and back with VKSCopy at each paced
-// rate (VKS_BENCH_RATES, default "115200 460800"), and the time of a VKSDir of 500 entries.
+// line's capacity. At each paced rate (VKS_BENCH_RATES, default "115200 460800 921600"): 1 MiB of
+// random bytes to the module and back with VKSCopy, each with its ratio on the line (the
+// simulator's record of the transfer's span there) and over the whole tool run, and a VKSDir of
+// 500 entries. At VKS_BENCH_SMALL_RATE (default 921600, 0 = skip): VKSXCopy of 1,000 files of
+// 1 KiB each way, the time per file against the floor its packets allow.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -15,13 +19,15 @@ using namespace vkstest;
 
 const size_t kFileSize = 1024 * 1024;
 const int kListingEntries = 500;
+const int kSmallFiles = 1000;
+const size_t kSmallFileSize = 1024;
 
-std::vector<unsigned> Rates() {
-  const char* text = getenv("VKS_BENCH_RATES");
-  std::istringstream words(text && *text ? text : "115200 460800");
-  std::vector<unsigned> rates;
-  for (unsigned rate; words >> rate;) rates.push_back(rate);
-  return rates;
+std::vector<unsigned> Numbers(const char* name, const char* fallback) {
+  const char* text = getenv(name);
+  std::istringstream words(text && *text ? text : fallback);
+  std::vector<unsigned> numbers;
+  for (unsigned n; words >> n;) numbers.push_back(n);
+  return numbers;
 }
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -39,12 +45,40 @@ double TimedRun(const std::wstring& tool, const std::vector<std::wstring>& args,
   return Seconds(start, end);
 }
 
-void PrintTransfer(const char* direction, unsigned rate, double seconds) {
-  const double bytesPerSecond = static_cast<double>(kFileSize) / seconds;
-  printf("%-10s %7u %9u %9.2f %10.0f %7.3f\n", direction, rate, static_cast<unsigned>(kFileSize), seconds,
-         bytesPerSecond, bytesPerSecond / (rate / 10.0));
+// The simulator's record of the line since the last "obex line clear".
+struct LineFigures {
+  double rx = 0, tx = 0, requests = 0, spanSeconds = 0, waitMedianMs = 0, waitTotalSeconds = 0;
+};
+
+double Field(const std::string& reply, const std::string& key) {
+  size_t at = reply.find(" " + key + "=");
+  return at == std::string::npos ? -1 : atof(reply.c_str() + at + key.size() + 2);
+}
+
+bool ReadLine(CSimControl& sim, LineFigures* out) {
+  std::string reply;
+  if (!sim.Command("obex line", &reply) || reply.compare(0, 3, "OK ") != 0) return false;
+  out->rx = Field(reply, "rx");
+  out->tx = Field(reply, "tx");
+  out->requests = Field(reply, "requests");
+  out->spanSeconds = Field(reply, "span_us") / 1e6;
+  out->waitMedianMs = Field(reply, "wait_median_us") / 1e3;
+  out->waitTotalSeconds = Field(reply, "wait_total_us") / 1e6;
+  return out->spanSeconds > 0;
+}
+
+void PrintTransfer(const char* direction, unsigned rate, double seconds, const LineFigures& line) {
+  const double capacity = rate / 10.0;
+  printf("%-10s %7u %8u %8.2f %8.2f %8.3f %8.3f %8.2f\n", direction, rate, static_cast<unsigned>(kFileSize),
+         seconds, line.spanSeconds, kFileSize / line.spanSeconds / capacity, kFileSize / seconds / capacity,
+         line.waitMedianMs);
   fflush(stdout);
 }
+
+struct SmallResult {
+  const char* direction;
+  double perFileMs, floorMs, requestsPerFile;
+};
 
 class TransferBench : public ToolServerTest {};
 
@@ -59,15 +93,18 @@ TEST_F(TransferBench, FilesBothWaysAndAListing) {
   for (char& b : bytes) b = static_cast<char>(random());
   WriteBytes(pc + L"\\random.bin", bytes);
 
-  const std::vector<unsigned> rates = Rates();
+  const std::vector<unsigned> rates = Numbers("VKS_BENCH_RATES", "115200 460800 921600");
   for (unsigned rate : rates) {
     const std::wstring folder = VolumePath(L'A') + L"\\many" + std::to_wstring(rate);
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     for (int i = 0; i < kListingEntries; ++i) WriteBytes(folder + L"\\entry" + std::to_wstring(1000 + i) + L".txt", "");
   }
 
-  printf("\n%-10s %7s %9s %9s %10s %7s\n", "direction", "baud", "bytes", "seconds", "bytes/s", "ratio");
+  printf("\n%-10s %7s %8s %8s %8s %8s %8s %8s\n", "direction", "baud", "bytes", "run s", "line s", "on line",
+         "run", "wait ms");
   std::vector<std::pair<unsigned, double>> listings;
+  // The PC's median wait between an answer and its next request, per direction at each rate.
+  std::vector<std::pair<unsigned, std::pair<double, double>>> waits;
   for (unsigned rate : rates) {
     ASSERT_TRUE(sim.Command("obex pace baud " + std::to_string(rate)));
     ASSERT_TRUE(sim.Command("obex pace on"));
@@ -77,16 +114,22 @@ TEST_F(TransferBench, FilesBothWaysAndAListing) {
     ASSERT_EQ(0u, run.exitCode) << run.output;
 
     DeleteFileW((VolumePath(L'A') + L"\\random.bin").c_str());
+    LineFigures toModule, toPc;
+    ASSERT_TRUE(sim.Command("obex line clear"));
     double seconds = TimedRun(L"VKSCopy", {pc + L"\\random.bin", L"mod:a:\\"}, &run);
     ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_TRUE(ReadLine(sim, &toModule));
     ASSERT_TRUE(ReadBytes(VolumePath(L'A') + L"\\random.bin") == bytes) << "module copy differs";
-    PrintTransfer("to module", rate, seconds);
+    PrintTransfer("to module", rate, seconds, toModule);
 
     const std::wstring back = pc + L"\\back" + std::to_wstring(rate) + L".bin";
+    ASSERT_TRUE(sim.Command("obex line clear"));
     seconds = TimedRun(L"VKSCopy", {L"mod:a:\\random.bin", back}, &run);
     ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_TRUE(ReadLine(sim, &toPc));
     ASSERT_TRUE(ReadBytes(back) == bytes) << "PC copy differs";
-    PrintTransfer("to PC", rate, seconds);
+    PrintTransfer("to PC", rate, seconds, toPc);
+    waits.push_back({rate, {toModule.waitMedianMs, toPc.waitMedianMs}});
 
     seconds = TimedRun(L"VKSDir", {L"mod:a:\\many" + std::to_wstring(rate)}, &run);
     ASSERT_EQ(0u, run.exitCode) << run.output;
@@ -95,7 +138,48 @@ TEST_F(TransferBench, FilesBothWaysAndAListing) {
   }
   for (const auto& [rate, seconds] : listings)
     printf("VKSDir of %d entries at %u baud: %.2f s\n", kListingEntries, rate, seconds);
-  printf("(ratio: payload bytes per second over the line's baud / 10)\n\n");
+  printf("(on line: payload bytes per second over the transfer's span on the line, against baud / 10;\n"
+         " run: the same over the whole tool run; wait: the PC's median wait from an answer to its next request)\n");
+
+  const std::vector<unsigned> smallRate = Numbers("VKS_BENCH_SMALL_RATE", "921600");
+  if (!smallRate.empty() && smallRate[0] > 0) {
+    const unsigned rate = smallRate[0];
+    ASSERT_TRUE(sim.Command("obex pace baud " + std::to_string(rate)));
+    ASSERT_TRUE(sim.Command("obex pace on"));
+    const std::wstring tree = pc + L"\\small";
+    CreateDirectoryW(tree.c_str(), nullptr);
+    for (int i = 0; i < kSmallFiles; ++i)
+      WriteBytes(tree + L"\\f" + std::to_wstring(1000 + i) + L".bin", bytes.substr(i * 7, kSmallFileSize));
+    // A turnaround is the PC's own, as the 1 MiB transfers at this rate measured it (the last
+    // figure for that rate), or 1 ms where none was measured.
+    std::pair<double, double> turn{1.0, 1.0};
+    for (const auto& [r, w] : waits)
+      if (r == rate) turn = w;
+    const std::string count = std::to_string(kSmallFiles) + " file(s) copied";
+    std::vector<SmallResult> results;
+    for (int way = 0; way < 2; ++way) {
+      ToolRun run;
+      LineFigures line;
+      ASSERT_TRUE(sim.Command("obex line clear"));
+      double seconds = way == 0 ? TimedRun(L"VKSXCopy", {tree, L"mod:a:\\small"}, &run)
+                                : TimedRun(L"VKSXCopy", {L"mod:a:\\small", pc + L"\\smallback"}, &run);
+      ASSERT_EQ(0u, run.exitCode) << run.output;
+      ASSERT_NE(std::string::npos, run.output.find(count)) << run.output.substr(run.output.size() - 200);
+      ASSERT_TRUE(ReadLine(sim, &line));
+      const double turnMs = way == 0 ? turn.first : turn.second;
+      const double floorSeconds = (line.rx + line.tx) * 10.0 / rate + line.requests * turnMs / 1e3;
+      results.push_back({way == 0 ? "to module" : "to PC", seconds * 1e3 / kSmallFiles,
+                         floorSeconds * 1e3 / kSmallFiles, line.requests / kSmallFiles});
+    }
+    ASSERT_TRUE(ReadBytes(pc + L"\\smallback\\f1999.bin") == bytes.substr(999 * 7, kSmallFileSize));
+    printf("\nVKSXCopy of %d files of %u bytes at %u baud\n", kSmallFiles, static_cast<unsigned>(kSmallFileSize), rate);
+    printf("%-10s %10s %10s %8s %10s\n", "direction", "ms/file", "floor ms", "x floor", "req/file");
+    for (const SmallResult& r : results)
+      printf("%-10s %10.2f %10.2f %8.2f %10.1f\n", r.direction, r.perFileMs, r.floorMs, r.perFileMs / r.floorMs,
+             r.requestsPerFile);
+    printf("(floor: the line time of every packet both ways plus one PC turnaround per request)\n");
+  }
+  printf("\n");
   fflush(stdout);
   ASSERT_TRUE(sim.Command("obex pace off"));
 }

@@ -260,13 +260,15 @@ int RunSimulator(const SimOptions& options) {
     fds.push_back({pty.Master(), static_cast<short>(POLLIN | (pendingOut ? POLLOUT : 0)), 0});
     control.AddPollFds(fds);
     // DTR has no descriptor to wait on, so the loop looks at it every few ms.
-    int timeout = 3;
+    // To the microsecond: paced bytes are due well inside a millisecond.
+    long long timeoutUs = 3000;
     for (auto next : {modem.NextDeadline(), session->NextDeadline()}) {
       if (!next) continue;
-      auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
-      timeout = static_cast<int>(std::max<long long>(0, std::min<long long>(timeout, ms)));
+      auto us = std::chrono::duration_cast<std::chrono::microseconds>(*next - Clock::now()).count();
+      timeoutUs = std::max<long long>(0, std::min<long long>(timeoutUs, us));
     }
-    int r = poll(fds.data(), fds.size(), timeout);
+    timespec timeout{0, static_cast<long>(timeoutUs * 1000)};
+    int r = ppoll(fds.data(), fds.size(), &timeout, nullptr);
     if (r < 0 && errno != EINTR) throw SysError("poll");
     now = Clock::now();
 

@@ -152,7 +152,10 @@ void CObexSession::OnBytes(const uint8_t* data, size_t length) {
   size_t keep = chunk.size();
   bool drop = ApplyByteFaults(chunk, Fault::CorruptRx, Fault::DropRx, keep);
   chunk.resize(keep);
-  if (m_pace) m_rxFree = std::max(now, m_rxFree) + ByteTime(chunk.size());
+  SteadyTime lineStart = m_pace ? std::max(now, m_rxFree) : now;
+  bool pcHadTurn = m_in.empty() && m_requests.empty() && m_outPos == m_out.size();
+  m_line.Received(chunk.size(), lineStart, pcHadTurn);
+  if (m_pace) m_rxFree = lineStart + ByteTime(chunk.size());
   m_in.insert(m_in.end(), chunk.begin(), chunk.end());
   m_lastRx = now;
   if (drop) {
@@ -203,6 +206,7 @@ void CObexSession::Frame(SteadyTime now) {
     p.packet.assign(m_in.begin(), m_in.begin() + long(len));
     m_in.erase(m_in.begin(), m_in.begin() + long(len));
     p.readyAt = (m_pace ? std::max(now, m_rxFree) : now) + std::chrono::milliseconds(m_delayMs);
+    m_line.Request();
     FireRequestFaults(p, now);
     m_requests.push_back(std::move(p));
   }
@@ -249,6 +253,8 @@ void CObexSession::Pump(SteadyTime now) {
     if (m_outPos == m_out.size()) {
       m_out.clear();
       m_outPos = 0;
+      // An idle line starts on the answer now, not when it last went quiet.
+      m_txFree = std::max(m_txFree, now);
     }
     m_out.insert(m_out.end(), rsp.begin(), rsp.end());
   }
@@ -257,19 +263,37 @@ void CObexSession::Pump(SteadyTime now) {
       size_t n = m_out.size() - m_outPos;
       size_t from = m_outPos;
       m_outPos = m_out.size();
+      m_line.Sent(n, now);
       Emit(m_out.data() + from, n);
     }
     return;
   }
-  // About 10 ms of line time per write.
-  size_t slice = std::max<size_t>(1, size_t(Baud()) / 1000);
-  while (!m_dead && m_outPos < m_out.size() && m_txFree <= now) {
-    size_t n = std::min(slice, m_out.size() - m_outPos);
+  // A byte reaches the PC only once its last bit is on the line: whatever has
+  // been fully sent by now goes out, the rest waits for its own time.
+  while (!m_dead && m_outPos < m_out.size()) {
+    size_t n = std::min(SentBy(now), m_out.size() - m_outPos);
+    if (n == 0) break;
     size_t from = m_outPos;
     m_outPos += n;
-    m_txFree = std::max(m_txFree, now) + ByteTime(n);
+    m_txFree += ByteTime(n);
+    m_line.Sent(n, m_txFree);
     Emit(m_out.data() + from, n);
   }
+}
+
+size_t CObexSession::SentBy(SteadyTime now) const {
+  if (now <= m_txFree) return 0;
+  int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_txFree).count();
+  return size_t(ns * Baud() / (10 * 1000000000LL));
+}
+
+SteadyTime CObexSession::NextByteDue() const {
+  // About a millisecond of line time per write, the last piece when it ends.
+  size_t slice = std::max<size_t>(1, size_t(Baud()) / 10000);
+  // Rounded up, so that SentBy counts the piece whole at that time.
+  int64_t bits = int64_t(std::min(slice, m_out.size() - m_outPos)) * 10 * 1000000000LL;
+  return m_txFree + std::chrono::duration_cast<SteadyTime::duration>(
+                        std::chrono::nanoseconds((bits + Baud() - 1) / Baud()));
 }
 
 bool CObexSession::ApplyByteFaults(Bytes& chunk, Fault::Kind corrupt, Fault::Kind drop, size_t& keep) {
@@ -342,7 +366,7 @@ std::optional<SteadyTime> CObexSession::NextDeadline() const {
     if (!next || t < *next) next = t;
   };
   if (!m_requests.empty()) consider(m_requests.front().readyAt);
-  if (m_pace && m_outPos < m_out.size()) consider(m_txFree);
+  if (m_pace && m_outPos < m_out.size()) consider(NextByteDue());
   if (!m_in.empty()) consider(m_lastRx + std::chrono::milliseconds(kPartialTimeoutMs));
   return next;
 }
@@ -375,6 +399,7 @@ bool CObexSession::Control(const std::vector<std::string>& words, std::string& r
     m_faults.clear();
     m_server.Options() = ServerOptions{};
     m_server.ClearLog();
+    m_line.Clear();
     m_pace = false;
     m_paceBaud = m_delayMs = 0;
     reply = "OK";
@@ -497,6 +522,14 @@ std::string CObexSession::ControlObex(const std::vector<std::string>& w) {
     if (!ParseOnOff(arg(2), on)) return "ERR expected: obex pace on|off|baud N|delay MS";
     m_pace = on;
     return "OK";
+  }
+  if (sub == "line") {
+    if (arg(2) == "clear") {
+      m_line.Clear();
+      return "OK";
+    }
+    if (w.size() > 2) return "ERR expected: obex line [clear]";
+    return "OK " + m_line.Text();
   }
   if (sub == "fault") {
     if (arg(2) == "clear") {

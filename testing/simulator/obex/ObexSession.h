@@ -10,6 +10,7 @@
 
 #include "../ObexService.h"
 #include "FlashStore.h"
+#include "LineRecord.h"
 #include "ObexServer.h"
 
 namespace sim::obex {
@@ -71,6 +72,9 @@ private:
   void Reboot(int downMs, const std::string& why);
   int Baud() const;
   SteadyTime::duration ByteTime(size_t bytes) const;
+  // Answer bytes whose line time has passed by now; when the next ones have.
+  size_t SentBy(SteadyTime now) const;
+  SteadyTime NextByteDue() const;
   std::string ControlObex(const std::vector<std::string>& words);
   std::string Status() const;
 
@@ -85,13 +89,15 @@ private:
   std::deque<Pending> m_requests;
   Bytes m_out;  // answers not yet on the line (paced)
   size_t m_outPos = 0;
-  SteadyTime m_rxFree{}, m_txFree{};
+  SteadyTime m_rxFree{};
+  SteadyTime m_txFree{};  // paced: when the next answer byte starts on the line
   bool m_dead = false;
 
   bool m_pace = false;
   int m_paceBaud = 0;  // 0: the line's rate
   int m_delayMs = 0;
   std::vector<Fault> m_faults;
+  CLineRecord m_line;
 };
 
 }  // namespace sim::obex

@@ -219,6 +219,44 @@ TEST_F(ObexSessionTest, PacingHoldsBothDirectionsToTheBaudRate) {
   EXPECT_NE(std::string::npos, Ctl("obex status").find("pace=on baud=9600 delay=50"));
 }
 
+// No answer byte may reach the PC before a real line could have carried it,
+// and the line record adds up what crossed.
+TEST_F(ObexSessionTest, PacedAnswerBytesArriveNoSoonerThanTheirLineTime) {
+  lineBaud = 9600;
+  Ctl("obex pace on");
+  Ctl("obex line clear");
+  auto lineTime = [](size_t bytes) { return std::chrono::nanoseconds(int64_t(bytes) * 10 * 1000000000LL / 9600); };
+  Bytes req = ConnectPacket();
+  SteadyTime t0 = SteadyClock::now();
+  Feed(req);
+  ASSERT_TRUE(sent.empty());
+  SteadyTime answerStart{}, last{};
+  for (int turns = 0; turns < 1000; ++turns) {
+    auto next = session.NextDeadline();
+    if (!next) break;
+    size_t before = sent.size();
+    session.OnTimer(*next);
+    if (before == 0 && answerStart == SteadyTime{}) answerStart = *next;
+    if (sent.size() > before) {
+      EXPECT_GE(*next - answerStart, lineTime(sent.size()) - std::chrono::microseconds(1)) << sent.size();
+      last = *next;
+    }
+  }
+  EXPECT_GE(answerStart - t0, lineTime(req.size()));
+  auto a = Answers();
+  ASSERT_EQ(1u, a.size());
+  EXPECT_GE(last - answerStart, lineTime(a[0].size()) - std::chrono::microseconds(1));
+  EXPECT_LT(last - answerStart, lineTime(a[0].size()) + 5ms);
+
+  const std::string line = Ctl("obex line");
+  EXPECT_EQ(0u, line.find("OK rx=" + std::to_string(req.size()) + " tx=" + std::to_string(a[0].size()) +
+                          " requests=1 span_us="))
+      << line;
+  EXPECT_NE(std::string::npos, line.find(" waits=0 ")) << line;
+  EXPECT_EQ("OK", Ctl("obex line clear"));
+  EXPECT_EQ(0u, Ctl("obex line").find("OK rx=0 tx=0 requests=0 span_us=0 waits=0")) << Ctl("obex line");
+}
+
 TEST_F(ObexSessionTest, ControlVocabulary) {
   struct Case {
     const char* line;
