@@ -13,7 +13,7 @@ include(GoogleTest)
 # vks_add_gtest(name SOURCES ... [LIBS ...] [ENV VAR=value ...])
 # One Windows test binary; each of its tests becomes a ctest test run under Wine.
 function(vks_add_gtest name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS;ENV;PROPERTIES;LOCKS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
@@ -26,6 +26,18 @@ function(vks_add_gtest name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES ${props})
+  # More than one lock cannot pass through the discovery's flat property
+  # list (it would split the value and lose the properties after it), so
+  # they are set on the discovered tests by a script that ctest runs after
+  # the discovery's own.
+  if(A_LOCKS)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
+    file(WRITE ${script}
+         "if(DEFINED ${name}_TESTS)\n"
+         "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${A_LOCKS}\")\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
 endfunction()
 
 # vks_add_idl(target file.idl): header, interface ids and type library in the

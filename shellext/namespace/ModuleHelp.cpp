@@ -2,7 +2,10 @@
 #include "ModuleHelp.h"
 #include <string>
 #include "ComCore.h"
+#include "ItemIDList.h"
+#include "ModuleCommands.h"
 #include "NamespaceIds.h"
+#include "RPLFolder.h"
 #include "Registry.h"
 #include "ResourceModule.h"
 #include "Seams.h"
@@ -120,4 +123,43 @@ void AlignDlgItemRight(HWND dialog, int controlId, int dialogWidth, int distance
   RECT rect = ControlRect(dialog, controlId, &control);
   if (!control) return;
   MoveWindow(control, dialogWidth - distance, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
+void OpenFoldersInShell(UINT command, LPCITEMIDLIST folder, const LPCITEMIDLIST* items, UINT count,
+                        LPCITEMIDLIST skip, HWND owner) {
+  if (!items) count = 0;
+  const bool canSkip = skip && IsValidModuleItem(skip);
+  bool filesMet = false;
+  for (UINT i = 0; i < count; ++i) {
+    LPCITEMIDLIST item = items[i];
+    if (!item || !IsValidModuleItem(item)) continue;
+    if (!IsFolderItem(item) && !IsDriveRootItem(item)) {
+      filesMet = true;
+      continue;
+    }
+    if (canSkip && CompareFolderItems(item, skip) == 0) continue;
+    // Only the item's own record: a caller's list may run on below it.
+    CItemIDList record;
+    record.Attach(CItemIDList(item).CopyRange(0, 0));
+    CItemIDList absolute = CItemIDList::Concatenate(folder, record.Get());
+    if (absolute.IsEmpty()) {
+      ShowCopyError(E_OUTOFMEMORY, L"");
+      continue;
+    }
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_IDLIST | SEE_MASK_CLASSNAME;
+    info.lpClass = L"folder";
+    info.hwnd = owner;
+    info.lpVerb = command == IDM_EXPLORE ? L"explore" : L"open";
+    info.nShow = SW_SHOWNORMAL;
+    info.lpIDList = absolute.Get();
+    ShellUi().ExecuteShell(&info);
+  }
+  if (filesMet) {
+    const CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
+    const CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
+    ShellUi().ShowMessageBox(owner, text.GetBstr() ? text.GetBstr() : L"",
+                             caption.GetBstr() ? caption.GetBstr() : L"", MB_ICONERROR);
+  }
 }

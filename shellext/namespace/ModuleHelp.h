@@ -2,6 +2,7 @@
 // and the alignment of dialog controls to a resized dialog's right edge.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 // Opens the help file beside the registered extension DLL (the command id is
 // not used: there is one help file for every module model).
@@ -18,3 +19,11 @@ const wchar_t* AboutText();
 
 void StretchDlgItemWidth(HWND dialog, int controlId, int dialogWidth, int margin);
 void AlignDlgItemRight(HWND dialog, int controlId, int dialogWidth, int distance);
+
+// Opens the drives and folders among items (one-record lists below folder, an
+// absolute list) in Explorer: "explore" for IDM_EXPLORE, else "open". Files
+// cannot be opened in place; after the others one box says so. An item equal
+// to skip (the folder the caller already shows) and invalid records are
+// passed over.
+void OpenFoldersInShell(UINT command, LPCITEMIDLIST folder, const LPCITEMIDLIST* items, UINT count,
+                        LPCITEMIDLIST skip, HWND owner);

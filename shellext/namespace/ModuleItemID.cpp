@@ -34,6 +34,13 @@ DWORD_PTR QueryFileInfo(const wchar_t* name, ULONG attributes, UINT flags, SHFIL
   return SHGetFileInfoW(name ? name : L"", attributes, info, sizeof *info, flags | SHGFI_USEFILEATTRIBUTES);
 }
 
+// A drive's icon comes from a real local disk: by attributes alone the shell
+// only knows a plain file or folder.
+DWORD_PTR QueryDriveInfo(UINT flags, SHFILEINFOW* info) {
+  memset(info, 0, sizeof *info);
+  return SHGetFileInfoW(L"C:\\", 0, info, sizeof *info, flags);
+}
+
 HICON QueryIcon(const wchar_t* name, ULONG attributes, UINT flags) {
   SHFILEINFOW info;
   return QueryFileInfo(name, ShellAttributes(attributes), flags | SHGFI_ICON, &info) ? info.hIcon : nullptr;
@@ -49,8 +56,6 @@ HIMAGELIST QueryImageList(UINT flags) {
   return reinterpret_cast<HIMAGELIST>(
       QueryFileInfo(L"", FILE_ATTRIBUTE_NORMAL, flags | SHGFI_SYSICONINDEX, &info));
 }
-
-const wchar_t kDriveIconName[] = L"C:\\";
 
 }  // namespace
 
@@ -152,6 +157,15 @@ int GetSmallSysIconIndex(const wchar_t* name, ULONG attributes, UINT extraFlags)
 }
 HIMAGELIST GetSysImageList() { return QueryImageList(0); }
 HIMAGELIST GetSmallSysImageList() { return QueryImageList(SHGFI_SMALLICON); }
-HICON GetDriveIcon() { return QueryIcon(kDriveIconName, 0, 0); }
-HICON GetSmallDriveIcon() { return QueryIcon(kDriveIconName, 0, SHGFI_SMALLICON); }
-int GetDriveIconIndex() { return QueryIconIndex(kDriveIconName, 0, 0); }
+HICON GetDriveIcon() {
+  SHFILEINFOW info;
+  return QueryDriveInfo(SHGFI_ICON, &info) ? info.hIcon : nullptr;
+}
+HICON GetSmallDriveIcon() {
+  SHFILEINFOW info;
+  return QueryDriveInfo(SHGFI_ICON | SHGFI_SMALLICON, &info) ? info.hIcon : nullptr;
+}
+int GetDriveIconIndex() {
+  SHFILEINFOW info;
+  return QueryDriveInfo(SHGFI_SYSICONINDEX, &info) ? info.iIcon : -1;
+}

@@ -539,7 +539,7 @@ STDMETHODIMP RPLFolder::GetIconOf(PCUITEMID_CHILD list, UINT flags, int* index) 
     found = GetDriveIconIndex();
   } else {
     CBstr name = GetItemNameString(last);
-    found = GetSmallSysIconIndex(name.GetBstr(), GetItemAttributes(last), flags == GIL_OPENICON ? SHGFI_OPENICON : 0);
+    found = GetSmallSysIconIndex(name.GetBstr(), GetItemAttributes(last), flags & GIL_OPENICON ? SHGFI_OPENICON : 0);
   }
   *index = found < 0 ? 0 : found;
   return S_OK;

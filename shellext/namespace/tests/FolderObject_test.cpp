@@ -10,6 +10,8 @@
 #include "DisplayText.h"
 #include "ItemIDList.h"
 #include "ModuleEntry.h"
+#include "ModuleHelp.h"
+#include "NamespaceIds.h"
 #include "RPLFolder.h"
 #include "ResourceModule.h"
 #include "ScriptedShellUi.h"
@@ -345,6 +347,135 @@ TEST_F(FolderTest, AFolderKeepsTheLibraryLoaded) {
     EXPECT_TRUE(volume.Calls().empty()) << "creation and Initialize open nothing";
   }
   EXPECT_EQ(GetComModule().GetLockCount(), before);
+}
+
+int ShellIconIndex(const wchar_t* name, DWORD attributes, UINT extra) {
+  SHFILEINFOW info = {};
+  const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | extra | (attributes ? SHGFI_USEFILEATTRIBUTES : 0);
+  SHGetFileInfoW(name, attributes, &info, sizeof(info), flags);
+  return info.iIcon;
+}
+
+TEST_F(FolderTest, IconIndicesAreTheShellsOwn) {
+  ComPtr<IShellFolder2> root = Folder({});
+  ComPtr<IShellIcon> icons;
+  ASSERT_EQ(root.As(&icons), S_OK);
+  const int closed = ShellIconIndex(L"dir", FILE_ATTRIBUTE_DIRECTORY, 0);
+  const int open = ShellIconIndex(L"dir", FILE_ATTRIBUTE_DIRECTORY, SHGFI_OPENICON);
+  const struct { const CItemIDList* item; UINT flags; int index; } rows[] = {
+      {&drive, 0, ShellIconIndex(L"C:\\", 0, 0)},
+      {&drive, GIL_OPENICON, ShellIconIndex(L"C:\\", 0, 0)},
+      {&folderItem, 0, closed},
+      {&folderItem, GIL_OPENICON, open},
+      // The shell asks with more flags than the open one.
+      {&folderItem, GIL_OPENICON | GIL_FORSHELL, open},
+      {&folderItem, GIL_FORSHELL, closed},
+      {&file, 0, ShellIconIndex(L"f.txt", FILE_ATTRIBUTE_ARCHIVE, 0)},
+  };
+  for (const auto& row : rows) {
+    int index = -7;
+    EXPECT_EQ(icons->GetIconOf(reinterpret_cast<PCUITEMID_CHILD>(row.item->Get()), row.flags, &index), S_OK);
+    EXPECT_EQ(index, row.index) << GetItemName(row.item->Get()) << " flags " << row.flags;
+  }
+  int index = -7;
+  USHORT empty = 0;
+  EXPECT_EQ(icons->GetIconOf(reinterpret_cast<PCUITEMID_CHILD>(&empty), 0, &index), E_INVALIDARG);
+  EXPECT_EQ(icons->GetIconOf(nullptr, 0, &index), E_POINTER);
+  EXPECT_EQ(icons->GetIconOf(reinterpret_cast<PCUITEMID_CHILD>(drive.Get()), 0, nullptr), E_POINTER);
+}
+
+// What one ShellExecuteEx call was asked, copied while its list still lives.
+struct ShellOpen {
+  std::wstring verb, itemName;
+  ULONG mask;
+  std::wstring cls;
+  int show;
+  HWND owner;
+  bool belowFolder;
+};
+
+class FolderOpenTest : public FolderTest {
+protected:
+  void ExpectOpens(size_t count) {
+    for (size_t i = 0; i < count; ++i)
+      ui.Answer(UiCall::Shell, [this](UiCallRecord& call) -> INT_PTR {
+        auto* info = static_cast<SHELLEXECUTEINFOW*>(call.argument);
+        auto* list = static_cast<LPCITEMIDLIST>(info->lpIDList);
+        const UINT folderSize = ILGetSize(parent.Get()) - sizeof(USHORT);
+        ShellOpen open{info->lpVerb ? info->lpVerb : L"", L"", info->fMask,
+                       info->lpClass ? info->lpClass : L"", info->nShow, info->hwnd, false};
+        if (list && ILGetSize(list) > folderSize && !memcmp(list, parent.Get(), folderSize)) {
+          open.belowFolder = true;
+          CItemIDList rest(reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<const BYTE*>(list) + folderSize));
+          if (rest.GetCount() == 1) open.itemName = GetItemName(rest.Get());
+        }
+        opens.push_back(open);
+        return TRUE;
+      });
+  }
+  void SetUp() override {
+    FolderTest::SetUp();
+    parent = CItemIDList::Concatenate(CItemIDList(computer), drive);
+  }
+  CItemIDList parent;
+  std::vector<ShellOpen> opens;
+};
+
+TEST_F(FolderOpenTest, FoldersOpenThenOneBoxForTheFiles) {
+  CItemIDList other = MakeItem(L"\\A:\\other", L"other", 0, FILE_ATTRIBUTE_DIRECTORY);
+  CItemIDList second = MakeItem(L"\\A:\\g.txt", L"g.txt", 1, 0);
+  const HWND owner = reinterpret_cast<HWND>(0x1234);
+  const struct { UINT command; const wchar_t* verb; } rows[] = {{IDM_EXPLORE, L"explore"}, {IDM_OPEN, L"open"}};
+  for (const auto& row : rows) {
+    opens.clear();
+    const size_t boxes = ui.Calls(UiCall::MessageBox).size();
+    ExpectOpens(2);
+    LPCITEMIDLIST items[] = {file.Get(), folderItem.Get(), second.Get(), other.Get()};
+    OpenFoldersInShell(row.command, parent.Get(), items, 4, nullptr, owner);
+    ASSERT_EQ(opens.size(), 2u);
+    for (const ShellOpen& open : opens) {
+      EXPECT_EQ(open.verb, row.verb);
+      EXPECT_EQ(open.mask, static_cast<ULONG>(SEE_MASK_IDLIST | SEE_MASK_CLASSNAME));
+      EXPECT_EQ(open.cls, L"folder");
+      EXPECT_EQ(open.show, SW_SHOWNORMAL);
+      EXPECT_EQ(open.owner, owner);
+      EXPECT_TRUE(open.belowFolder);
+    }
+    EXPECT_EQ(opens[0].itemName, L"\\A:\\dir");
+    EXPECT_EQ(opens[1].itemName, L"\\A:\\other");
+    auto calls = ui.Calls();
+    ASSERT_EQ(calls.back().kind, UiCall::MessageBox) << "the box comes after the folders";
+    auto box = ui.Calls(UiCall::MessageBox);
+    ASSERT_EQ(box.size(), boxes + 1) << "one box for two files";
+    EXPECT_EQ(box.back().text, g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED).GetBstr());
+    EXPECT_EQ(box.back().caption, L"Module");
+    EXPECT_EQ(box.back().flags, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(box.back().owner, owner);
+  }
+}
+
+TEST_F(FolderOpenTest, SkippedInvalidAndFileFreeSelections) {
+  // The folder being shown is passed over whatever the case of its name;
+  // drive roots open; a selection without files shows no box.
+  CItemIDList shown = MakeItem(L"\\a:\\DIR", L"DIR", 0, FILE_ATTRIBUTE_DIRECTORY);
+  CItemIDList withChild = CItemIDList::Concatenate(folderItem, fileInDir);
+  USHORT empty = 0;
+  ExpectOpens(1);
+  LPCITEMIDLIST items[] = {folderItem.Get(), reinterpret_cast<LPCITEMIDLIST>(&empty), nullptr, drive.Get(),
+                           withChild.Get()};
+  OpenFoldersInShell(IDM_OPEN, parent.Get(), items, 5, shown.Get(), nullptr);
+  // Both dirs are the shown one, so only the drive opens; without the skip
+  // both open, each as its own record.
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].itemName, L"\\A:");
+  opens.clear();
+  ExpectOpens(3);
+  OpenFoldersInShell(IDM_OPEN, parent.Get(), items, 5, nullptr, nullptr);
+  ASSERT_EQ(opens.size(), 3u);
+  EXPECT_EQ(opens[2].itemName, L"\\A:\\dir") << "only the first record of each list";
+  EXPECT_TRUE(ui.Calls(UiCall::MessageBox).empty());
+  OpenFoldersInShell(IDM_OPEN, parent.Get(), nullptr, 3, nullptr, nullptr);
+  EXPECT_TRUE(ui.Calls(UiCall::MessageBox).empty());
 }
 
 }  // namespace

@@ -9,101 +9,17 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "SavedRegistration.h"
 #include "ShellExtTestSupport.h"
 
 namespace {
 
-const wchar_t kFolder[] = L"{C5C1072F-CD5B-4dbb-93AB-AACD6E081B07}";
-const wchar_t kMenu[] = L"{0DC4D8C6-653E-42c1-9A1F-8DC8629CB253}";
-const wchar_t kSheet[] = L"{30D663F5-DCEA-422c-9B0A-98C8876352CF}";
-const wchar_t kSearch[] = L"{4EEA3158-B33D-4b72-9FC9-40FE99F7A82F}";
-const std::wstring kClasses = L"Software\\Classes\\";
-const std::wstring kVersion = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::wstring kApproved = kVersion + L"Shell Extensions\\Approved";
-const std::wstring kStatic = kVersion + L"Explorer\\FindExtensions\\Static\\VKSMFlashSearchHandler";
-const std::wstring kNameSpace = kVersion + L"Explorer\\MyComputer\\Namespace\\" + kFolder;
-
-// One key with all it holds, as it was; put back when the guard goes.
-class CSavedKey {
-public:
-  CSavedKey(HKEY root, std::wstring path) : m_root(root), m_path(std::move(path)) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    m_tree.reset(new Tree(Read(key)));
-    RegCloseKey(key);
-  }
-  ~CSavedKey() {
-    RegDeleteTreeW(m_root, m_path.c_str());
-    RegDeleteKeyW(m_root, m_path.c_str());
-    if (m_tree) Write(m_root, m_path, *m_tree);
-  }
-
-private:
-  struct Value {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-  };
-  struct Tree {
-    std::vector<Value> values;
-    std::vector<std::pair<std::wstring, Tree>> keys;
-  };
-  static Tree Read(HKEY key) {
-    Tree tree;
-    wchar_t name[16384];
-    for (DWORD i = 0;; ++i) {
-      DWORD length = ARRAYSIZE(name), type = 0, bytes = 0;
-      if (RegEnumValueW(key, i, name, &length, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) break;
-      Value value{name, type, std::vector<BYTE>(bytes)};
-      length = ARRAYSIZE(name);
-      RegEnumValueW(key, i, name, &length, nullptr, &type, value.data.data(), &bytes);
-      tree.values.push_back(std::move(value));
-    }
-    for (DWORD i = 0;; ++i) {
-      DWORD length = ARRAYSIZE(name);
-      if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      HKEY child = nullptr;
-      if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-      tree.keys.emplace_back(name, Read(child));
-      RegCloseKey(child);
-    }
-    return tree;
-  }
-  static void Write(HKEY parent, const std::wstring& path, const Tree& tree) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)) return;
-    for (const Value& v : tree.values)
-      RegSetValueExW(key, v.name.empty() ? nullptr : v.name.c_str(), 0, v.type, v.data.data(),
-                     static_cast<DWORD>(v.data.size()));
-    for (const auto& child : tree.keys) Write(key, child.first, child.second);
-    RegCloseKey(key);
-  }
-
-  HKEY m_root;
-  std::wstring m_path;
-  std::unique_ptr<Tree> m_tree;
-};
+using namespace shelltest;
 
 // Everything the DLL may write, saved for the test's whole run.
 class RegistrationTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    HKEY lm = HKEY_LOCAL_MACHINE;
-    for (const wchar_t* clsid : {kFolder, kMenu, kSheet, kSearch})
-      m_saved.emplace_back(new CSavedKey(lm, kClasses + L"CLSID\\" + clsid));
-    for (const wchar_t* name : {L".ssc", L"VKS.SearchConfig"}) m_saved.emplace_back(new CSavedKey(lm, kClasses + name));
-    m_saved.emplace_back(new CSavedKey(lm, kClasses + L"Drive\\shellex\\PropertySheetHandlers\\" + kSheet));
-    m_saved.emplace_back(new CSavedKey(lm, kNameSpace));
-    m_saved.emplace_back(new CSavedKey(lm, kApproved));
-    m_saved.emplace_back(new CSavedKey(lm, kStatic));
-    m_saved.emplace_back(new CSavedKey(HKEY_CURRENT_USER, kStatic));
-  }
-  void TearDown() override {
-    while (!m_saved.empty()) m_saved.pop_back();
-  }
-
 private:
-  std::vector<std::unique_ptr<CSavedKey>> m_saved;
+  shelltest::CSavedRegistration m_saved;
 };
 
 std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name, DWORD* type = nullptr) {
