@@ -7,3 +7,4 @@
 #include "ItemsIds.h"
 #include "TransfersIds.h"
 #include "FormatIds.h"
+#include "PropertiesIds.h"
