@@ -1,5 +1,8 @@
-// transfers/FolderObjects.cpp - not built yet: the folder gets E_NOTIMPL.
+// transfers/FolderObjects.cpp - the objects the folder hands out; those not
+// built yet answer E_NOTIMPL.
 #include "FolderObjects.h"
+#include "RPLContextMenu.h"
+#include "RPLFolder.h"
 
 namespace {
 HRESULT NotYet(void** ppv) {
@@ -9,7 +12,19 @@ HRESULT NotYet(void** ppv) {
 }
 }  // namespace
 
-HRESULT CreateItemContextMenu(IShellFolder*, UINT, LPCITEMIDLIST*, HWND, REFIID, void** ppv) { return NotYet(ppv); }
+// The folder is always an RPLFolder: the menu needs its path and its list.
+HRESULT CreateItemContextMenu(IShellFolder* folder, UINT count, LPCITEMIDLIST* items, HWND, REFIID riid,
+                              void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (!folder) return E_POINTER;
+  ComPtr<IContextMenu> menu;
+  HRESULT hr = CreateRPLContextMenu(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+  if (FAILED(hr)) return hr;
+  hr = static_cast<RPLContextMenu*>(menu.Get())->Init(static_cast<RPLFolder*>(folder), items, count);
+  if (FAILED(hr)) return hr;
+  return menu->QueryInterface(riid, ppv);
+}
 HRESULT CreateItemDataObject(const wchar_t*, UINT, LPCITEMIDLIST*, DWORD, REFIID, void** ppv) { return NotYet(ppv); }
 HRESULT CreateItemDropTarget(const wchar_t*, LPCITEMIDLIST, LPCITEMIDLIST, HWND, REFIID, void** ppv) {
   return NotYet(ppv);
