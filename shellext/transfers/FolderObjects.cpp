@@ -3,6 +3,7 @@
 #include "FolderObjects.h"
 #include "RPLContextMenu.h"
 #include "RPLFolder.h"
+#include "ShellExtClasses.h"
 
 namespace {
 HRESULT NotYet(void** ppv) {

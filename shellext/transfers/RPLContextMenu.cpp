@@ -1,6 +1,7 @@
 // transfers/RPLContextMenu.cpp - the context menu of module items, drives and
 // the module root: its items from the shared menu, verbs and commands.
 #include "RPLContextMenu.h"
+#include <mmsystem.h>
 #include <cstring>
 #include <new>
 #include "ClipboardFormats.h"
@@ -74,7 +75,9 @@ int PopupOf(UINT kind, const CItemIDList* items, int count) {
 void UpdatePasteMenuItem(HMENU popup, int index) {
   if (index != 0 && index != 1 && index != 2 && index != 4 && index != 5 && index != kRootPopup) return;
   wchar_t text[261] = L"";
-  MENUITEMINFOW info = {sizeof(info), MIIM_STATE | MIIM_STRING};
+  MENUITEMINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_STATE | MIIM_STRING;
   info.dwTypeData = text;
   info.cch = 260;
   if (!GetMenuItemInfoW(popup, IDM_PASTE, FALSE, &info)) return;
@@ -191,7 +194,9 @@ STDMETHODIMP RPLContextMenu::QueryContextMenu(HMENU menu, UINT position, UINT fi
   int inserted = 0;
   for (int i = 0; i < fitting; ++i) {
     wchar_t text[261] = L"";
-    MENUITEMINFOW info = {sizeof(info), MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_FTYPE};
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_FTYPE;
     if (!GetMenuItemInfoW(popup, i, TRUE, &info)) break;
     if (info.fType & MFT_SEPARATOR) {
       m_table[i] = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <mmsystem.h>
 #include <string>
 #include <vector>
 #include "ClipboardFormats.h"
@@ -204,13 +205,15 @@ protected:
   }
 
   HRESULT Invoke(IContextMenu* menu, const char* verb, HWND owner = reinterpret_cast<HWND>(0x42)) {
-    CMINVOKECOMMANDINFO info = {sizeof(info)};
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
     info.hwnd = owner;
     info.lpVerb = verb;
     return menu->InvokeCommand(&info);
   }
   HRESULT InvokeOffset(IContextMenu* menu, UINT offset) {
-    CMINVOKECOMMANDINFO info = {sizeof(info)};
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
     info.hwnd = reinterpret_cast<HWND>(0x42);
     info.lpVerb = MAKEINTRESOURCEA(offset);
     return menu->InvokeCommand(&info);
@@ -246,7 +249,9 @@ TEST_F(ContextMenuTest, EachSelectionGetsItsPopupWithVerbsIdsAndDefault) {
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, row.verbs.size()), hr);
     ASSERT_EQ(static_cast<int>(row.verbs.size()), GetMenuItemCount(host));
     for (UINT i = 0; i < row.verbs.size(); ++i) {
-      MENUITEMINFOW info = {sizeof(info), MIIM_FTYPE | MIIM_ID | MIIM_STATE};
+      MENUITEMINFOW info = {};
+      info.cbSize = sizeof(info);
+      info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE;
       ASSERT_TRUE(GetMenuItemInfoW(host, i, TRUE, &info));
       if (row.verbs[i] == "-") {
         EXPECT_TRUE(info.fType & MFT_SEPARATOR) << i;
@@ -287,7 +292,8 @@ TEST_F(ContextMenuTest, ItemsGoAtTheHostsPositionAndOnlyWithinItsIdRange) {
   EXPECT_EQ(13u, GetMenuItemID(host, 4));
   EXPECT_EQ(2u, GetMenuItemID(host, 5));
   EXPECT_EQ("delete", Verb(menu.Get(), 3));
-  CMINVOKECOMMANDINFO info = {sizeof(info)};
+  CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
   info.lpVerb = MAKEINTRESOURCEA(4);   // "rename" was not inserted
   CScriptedShellUi ui;
   EXPECT_EQ(E_UNEXPECTED, menu->InvokeCommand(&info));
@@ -327,7 +333,7 @@ TEST_F(ContextMenuTest, CommandStringsGiveVerbsCutToSizeAndValidate) {
     UINT flags;
     UINT size;
     HRESULT result;
-    const char* text;   // what the buffer holds afterwards (narrow or wide)
+    const char* text;   // what the buffer holds afterwards (narrow or wide); "#": untouched
   } rows[] = {
       {0, GCS_VERBA, 16, S_OK, "cut"},
       {6, GCS_HELPTEXTA, 16, S_OK, "properties"},
@@ -354,7 +360,7 @@ TEST_F(ContextMenuTest, CommandStringsGiveVerbsCutToSizeAndValidate) {
     auto* narrow = reinterpret_cast<char*>(buffer);
     narrow[1] = 0;   // "#" as a narrow text for the untouched rows
     EXPECT_EQ(row.result, menu->GetCommandString(row.offset, row.flags, nullptr, narrow, row.size));
-    if (row.flags & GCS_UNICODE && row.result != E_INVALIDARG) {
+    if (row.flags & GCS_UNICODE && strcmp(row.text, "#") != 0) {
       EXPECT_EQ(std::wstring(row.text, row.text + strlen(row.text)), std::wstring(buffer));
     } else {
       EXPECT_STREQ(row.text, narrow);
@@ -460,7 +466,7 @@ TEST_F(ContextMenuTest, ExploreAndOpenGoToTheShellAndFilesGetOneBox) {
 TEST_F(ContextMenuTest, StandardFoldersAreMadeOnEachDriveThroughItsOwnVolume) {
   CScriptedShellUi ui;
   ComPtr<IContextMenu> menu = Menu(Selection::Drives);
-  volume.ClearCalls();
+  volume.script.ClearCalls();
   volume.Fail(L"CreateStdDirs A:", E_ACCESSDENIED, L"Card locked");
   EXPECT_EQ(S_OK, Invoke(menu.Get(), "stddirs")) << "the last drive's result counts";
   const std::vector<std::wstring> expected = {L"CreateStdDirs A:", L"CreateStdDirs B:"};

@@ -95,10 +95,9 @@ protected:
     ASSERT_EQ(S_OK, ShellExtCanUnloadNow());
   }
   void TearDown() override {
-    for (HWND dialog : FormatDialogs()) {
-      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-      EXPECT_TRUE(WaitUntilClosed(dialog));
-    }
+    const std::vector<HWND> left = FormatDialogs();
+    for (HWND dialog : left) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    for (HWND dialog : left) EXPECT_TRUE(WaitUntilClosed(dialog));
     CoUninitialize();
   }
   HWND Open(const wchar_t* name = L"A:", ULONGLONG capacity = 1000000) {
@@ -160,8 +159,8 @@ TEST_F(FormatDialogTest, StartFormatsAndWritesTheLabelUnlessTheWarningIsCancelle
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    volume.ClearCalls();
-    volume.ClearFailures();
+    volume.script.ClearCalls();
+    volume.script.ClearFailures();
     if (!row.labelReadable) volume.Fail(L"GetLabel", E_ACCESSDENIED, nullptr);
     CScriptedShellUi ui;
     ui.Answer(UiCall::MessageBox, row.warningAnswer);
@@ -195,8 +194,8 @@ TEST_F(FormatDialogTest, AFailureKeepsTheDialogOpenWithBothButtonsEnabled) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    volume.ClearFailures();
-    volume.ClearCalls();
+    volume.script.ClearFailures();
+    volume.script.ClearCalls();
     volume.Fail(row.failingCall, row.code, L"Card locked");
     CScriptedShellUi ui;
     HWND dialog = Open();
@@ -208,8 +207,8 @@ TEST_F(FormatDialogTest, AFailureKeepsTheDialogOpenWithBothButtonsEnabled) {
     EXPECT_TRUE(Enabled(dialog, IDCANCEL));
     EXPECT_EQ(S_FALSE, ShellExtCanUnloadNow());
     // Start may run again once the cause is gone.
-    volume.ClearFailures();
-    volume.ClearCalls();
+    volume.script.ClearFailures();
+    volume.script.ClearCalls();
     Press(dialog, IDOK);
     const std::vector<std::wstring> again = {L"Format A:", L"SetLabel A: Card"};
     EXPECT_EQ(again, ChangingCalls());
@@ -254,6 +253,8 @@ TEST_F(FormatDialogTest, SeveralDialogsRunAtOnceEachOnItsThread) {
   EXPECT_EQ(L"1 KB", Selected(dialogs[0], IDC_FORMAT_CAPACITY));
   EXPECT_EQ(L"1 KB", Selected(dialogs[1], IDC_FORMAT_CAPACITY));
   Press(dialogs[0], IDCANCEL);
+  for (int i = 0; i < 1000 && IsWindow(dialogs[0]); ++i) Sleep(10);
+  EXPECT_FALSE(IsWindow(dialogs[0]));
   EXPECT_TRUE(IsWindow(dialogs[1]));
   EXPECT_EQ(S_FALSE, ShellExtCanUnloadNow());
 }
@@ -277,24 +278,26 @@ TEST_F(FormatDialogTest, TheRealWarningBoxInEachLanguageCancelsOrFormats) {
     for (int answer : {IDCANCEL, IDOK}) {
       SCOPED_TRACE(testing::Message() << language.language << " " << answer);
       LanguageScope scope(language.language);
-      volume.ClearCalls();
+      volume.script.ClearCalls();
       HWND dialog = Open();
       ASSERT_NE(nullptr, dialog);
       EXPECT_EQ(language.caption, Caption(dialog));
       CModalAnswerHook hook(5000, GetWindowThreadProcessId(dialog, nullptr));
       ASSERT_TRUE(hook.IsInstalled());
       hook.Answer(answer);
+      hook.AnswerNothing();   // the dialog itself, active again after the box
       Press(dialog, IDOK);
-      std::vector<ModalWindowRecord> boxes = hook.Windows();
+      std::vector<ModalWindowRecord> boxes;
+      for (const ModalWindowRecord& window : hook.Windows())
+        if (window.window != dialog) boxes.push_back(window);
       ASSERT_EQ(1u, boxes.size());
       EXPECT_FALSE(boxes[0].timedOut);
       EXPECT_EQ(language.boxCaption, boxes[0].title);
       bool found = false;
       for (const std::wstring& text : boxes[0].texts) found = found || text.find(language.warningStart) == 0;
       EXPECT_TRUE(found);
-      EXPECT_EQ(answer == IDOK ? std::vector<std::wstring>{L"Format A:", L"SetLabel A: Card"}
-                               : std::vector<std::wstring>{},
-                ChangingCalls());
+      const std::vector<std::wstring> formatted = {L"Format A:", L"SetLabel A: Card"};
+      EXPECT_EQ(answer == IDOK ? formatted : std::vector<std::wstring>(), ChangingCalls());
       EXPECT_TRUE(WaitUntilClosed(dialog));
     }
   }
