@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include "ClipboardFormats.h"
+#include "DeleteOperation.h"
 #include "FormatDialog.h"
 #include "MessageFilter.h"
 #include "ModuleCommands.h"
@@ -19,18 +20,18 @@
 
 namespace {
 
-// Until the delete operation, the clipboard and the paste engine are built.
-HRESULT NoDelete(const wchar_t*, CItemIDList* items, int, BOOL, HWND) {
-  delete[] items;
-  return E_NOTIMPL;
+// Confirmations on, no change sink: the server reports the changes.
+HRESULT DeleteItems(const wchar_t* folder, CItemIDList* items, int count, BOOL noConfirmation, HWND owner) {
+  return StartDeleteOperation(folder, items, count, noConfirmation, owner, nullptr);
 }
+// Until the clipboard and the paste engine are built.
 HRESULT NoClipboard(const wchar_t*, const CItemIDList*, int, DWORD) { return E_NOTIMPL; }
 bool NothingPastable() { return false; }
 HRESULT NoPaste(const wchar_t*, HWND) { return E_NOTIMPL; }
 HRESULT OpenSearchAt(const wchar_t* folder) { return OpenSearchWindow(nullptr, folder); }
 
 const ContextMenuActions kRealActions = {
-    ShowPropertySheet, NoDelete, NoClipboard, NothingPastable, NoPaste, ShowFormatDialog, OpenSearchAt,
+    ShowPropertySheet, DeleteItems, NoClipboard, NothingPastable, NoPaste, ShowFormatDialog, OpenSearchAt,
 };
 const ContextMenuActions* g_actions = &kRealActions;
 
