@@ -8,6 +8,7 @@
 #include <vector>
 #include "ClipboardFormats.h"
 #include "ComBase.h"
+#include "DeleteOperation.h"
 #include "FolderObjects.h"
 #include "ItemIDList.h"
 #include "NamespaceIds.h"
@@ -16,6 +17,7 @@
 #include "ScriptedShellUi.h"
 #include "ScriptedVolume.h"
 #include "ShellExtClasses.h"
+#include "ShellExtTestSupport.h"
 #include "ShellSettingsStub.h"
 
 namespace {
@@ -521,6 +523,36 @@ TEST_F(ContextMenuTest, TheMenuHoldsItsFolderAndTheLibrary) {
     EXPECT_EQ(before + 2, GetComModule().GetLockCount()) << "the menu and the folder it holds";
   }
   EXPECT_EQ(before, GetComModule().GetLockCount());
+}
+
+// The real commands behind the menu: the delete operation asks first (and
+// is refused here), the format dialog opens for each drive.
+TEST_F(ContextMenuTest, TheRealCommandsReachTheDeleteOperationAndTheFormatDialog) {
+  SetContextMenuActions(nullptr);
+  EnsureParentWindowClass();
+  CScriptedShellUi ui;
+  ComPtr<IContextMenu> files = Menu(Selection::Files);
+  volume.script.ClearCalls();
+  EXPECT_EQ(S_OK, Invoke(files.Get(), "delete"));
+  ASSERT_TRUE(WaitForDeleteOperations(10000));
+  ASSERT_EQ(1u, ui.Calls(UiCall::Dialog).size()) << "the confirmation of the selection";
+  for (const std::wstring& call : volume.Calls()) EXPECT_NE(0u, call.find(L"Delete")) << call;
+
+  ComPtr<IContextMenu> drives = Menu(Selection::Drives);
+  const LONG before = GetComModule().GetLockCount();
+  EXPECT_EQ(S_OK, Invoke(drives.Get(), "format"));
+  EXPECT_EQ(before + 2, GetComModule().GetLockCount()) << "two dialogs are open";
+  for (int i = 0; i < 2; ++i) {
+    HWND dialog = nullptr;
+    for (const wchar_t* caption : {L"Formating Module A:", L"Formating Module B:"})
+      if (!dialog) dialog = FindWindowW(L"#32770", caption);
+    ASSERT_NE(nullptr, dialog);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    for (int wait = 0; wait < 1000 && IsWindow(dialog); ++wait) Sleep(10);
+  }
+  for (int wait = 0; wait < 1000 && GetComModule().GetLockCount() != before; ++wait) Sleep(10);
+  EXPECT_EQ(before, GetComModule().GetLockCount());
+  EXPECT_TRUE(ui.Calls(UiCall::Sound).empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "ResultCodes.h"
 #include "ScriptedShellUi.h"
 #include "ScriptedVolume.h"
+#include "ShellExtTestSupport.h"
 #include "ShellSettingsStub.h"
 
 namespace {
@@ -83,14 +84,7 @@ class FormatDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     CoInitialize(nullptr);
-    // The hidden owner's class, as the library registers it at load.
-    WNDCLASSW info = {};
-    if (!GetClassInfoW(GetModuleHandleW(nullptr), kParentWindowClass, &info)) {
-      info.lpfnWndProc = DefWindowProcW;
-      info.hInstance = GetModuleHandleW(nullptr);
-      info.lpszClassName = kParentWindowClass;
-      RegisterClassW(&info);
-    }
+    EnsureParentWindowClass();
     volume.SetDrives({{L"A:", 1000000, 250000, L"Card"}});
     ASSERT_EQ(S_OK, ShellExtCanUnloadNow());
   }
