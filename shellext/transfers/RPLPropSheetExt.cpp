@@ -87,7 +87,7 @@ HRESULT CreateRPLPropSheetExt(REFIID riid, void** ppv) { return CreateComObject<
 STDMETHODIMP RPLPropSheetExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   COM_TRY {
     if (!data) return E_INVALIDARG;
-    FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLISTW)), nullptr,
+    FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"Shell IDList Array")), nullptr,
                         DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium = {};
     HRESULT hr = data->GetData(&format, &medium);

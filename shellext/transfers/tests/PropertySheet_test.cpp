@@ -16,6 +16,8 @@
 #include "ResourceIds.h"
 #include "ResourceModule.h"
 #include "ScriptedShellUi.h"
+#include "Settings.h"
+#include "ShellExtClasses.h"
 #include "ScriptedVolume.h"
 #include "ShellSettingsStub.h"
 
@@ -93,7 +95,7 @@ public:
   STDMETHODIMP_(ULONG) AddRef() override { return 2; }
   STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* out) override {
-    if (format->cfFormat != RegisterClipboardFormatW(CFSTR_SHELLIDLISTW)) return DV_E_FORMATETC;
+    if (format->cfFormat != RegisterClipboardFormatW(L"Shell IDList Array")) return DV_E_FORMATETC;
     *out = {};
     if (medium != TYMED_HGLOBAL) {
       out->tymed = TYMED_ISTREAM;
@@ -610,7 +612,9 @@ TEST_F(PropertySheetTest, TheDrivePageDrawsInItsColours) {
     EXPECT_TRUE(Draw(page, IDC_PAGE_CHART, chart, width, height)) << c.name;
     const int depth = height / 6 + 1;
     const int ellipse = (height - depth) % 2 ? height - depth : height - depth - 1;
-    if (c.top) EXPECT_EQ(c.top, chart.At(width / 2, ellipse / 2)) << c.name;
+    if (c.top) {
+      EXPECT_EQ(c.top, chart.At(width / 2, ellipse / 2)) << c.name;
+    }
     // Just below the top ellipse's lowest point lies the front rim.
     EXPECT_EQ(c.frontRim, chart.At(width / 2, ellipse + depth / 2)) << c.name;
     Close(live);
