@@ -220,7 +220,7 @@ LONG_PTR RPLPropSheetExt::ApplyItemsPage(HWND page) {
 LONG_PTR RPLPropSheetExt::ApplyDrivePage(HWND page, int slot) {
   if (slot < 0 || slot >= DrivePageCount()) return PSNRET_INVALID;
   m_labels[slot] = GetWindowTextString(GetDlgItem(page, IDC_PAGE_LABEL));
-  const HRESULT hr = SetLabelWithMessage(GetItemName(m_items[slot].Get()), m_labels[slot].GetBstr() ? m_labels[slot].GetBstr() : L"",
+  const HRESULT hr = SetLabelWithMessage(DriveItemName(m_items[slot].Get()).GetBstr(), m_labels[slot].GetBstr() ? m_labels[slot].GetBstr() : L"",
                                          m_volume.Get(), page);
   if (FAILED(hr)) return PSNRET_INVALID;
   MarkPage(page, false);

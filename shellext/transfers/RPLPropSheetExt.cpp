@@ -76,6 +76,12 @@ RPLPropSheetExt::~RPLPropSheetExt() {
   if (m_filterAcquired) ReleaseThreadMessageFilter();
 }
 
+CBstr DriveItemName(LPCITEMIDLIST drive) {
+  const CBstr name(GetItemName(drive));
+  const CBstr part = GetDrivePart(name);
+  return part.GetLength() ? part : name;
+}
+
 HRESULT CreatePropSheetExt(RPLPropSheetExt** object) {
   if (!object) return E_POINTER;
   *object = new (std::nothrow) RPLPropSheetExt();
@@ -137,7 +143,7 @@ HRESULT RPLPropSheetExt::InitPropertyPages(const wchar_t* path, CItemIDList* ite
   if (m_count > 0) {
     for (int i = 0; i < DrivePageCount(); ++i) {
       BSTR label = nullptr;
-      m_labelRead[i] = SUCCEEDED(m_volume->GetLabel(CBstr(GetItemName(m_items[i].Get())).GetBstr(), &label));
+      m_labelRead[i] = SUCCEEDED(m_volume->GetLabel(DriveItemName(m_items[i].Get()).GetBstr(), &label));
       if (m_labelRead[i])
         m_labels[i].Attach(label);
       else if (label)

@@ -93,5 +93,8 @@ private:
   bool m_initialising = false;     // texts set by the pages themselves are no user changes
 };
 
+// "A:" of a drive item, whether its name is "A:" or "\A:".
+CBstr DriveItemName(LPCITEMIDLIST drive);
+
 // A new object with the creator's reference.
 HRESULT CreatePropSheetExt(RPLPropSheetExt** object);
