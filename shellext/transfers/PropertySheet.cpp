@@ -55,7 +55,7 @@ CBstr SheetCaption(const PropertySheetJob& job) {
     return DiskName(GetDrivePart(job.path));
   }
   LPCITEMIDLIST first = job.items[0].Get();
-  CBstr caption = IsDriveRootItem(first) ? DiskName(GetItemNameString(first)) : GetItemNameString(first);
+  CBstr caption = IsDriveRootItem(first) ? DiskName(DriveItemName(first)) : GetItemNameString(first);
   if (job.count > 1) caption.Append(L", ...");
   return caption;
 }

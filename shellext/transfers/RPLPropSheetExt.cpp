@@ -266,7 +266,7 @@ STDMETHODIMP RPLPropSheetExt::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM pa
         break;
       }
       for (int i = 0; i < DrivePageCount() && SUCCEEDED(hr); ++i)
-        hr = AddPage(IDD_PAGE_DRIVE, JoinWithSpace(IDS_MODULE_DISK, GetItemNameString(m_items[i].Get())).GetBstr(),
+        hr = AddPage(IDD_PAGE_DRIVE, JoinWithSpace(IDS_MODULE_DISK, DriveItemName(m_items[i].Get())).GetBstr(),
                      addPage, param);
       break;
     case Kind::Items:
