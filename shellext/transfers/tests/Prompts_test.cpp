@@ -45,12 +45,7 @@ protected:
     rows.AddEntry(L"x", size, attributes, 0, MakeDate(written));
     volume.SetListing(kTarget, rows);
   }
-  std::vector<std::wstring> Changes() const {
-    std::vector<std::wstring> changing;
-    for (const std::wstring& call : volume.Calls())
-      if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
-    return changing;
-  }
+  std::vector<std::wstring> Changes() const { return ChangingCalls(volume); }
   HRESULT Folder(DWORD* flags) {
     return EnsureTargetFolder(&operation, kTarget, &flags[0], &flags[1], &flags[2], &flags[3],
                               kDir | FILE_ATTRIBUTE_HIDDEN);
@@ -174,7 +169,7 @@ TEST_F(TargetPromptTest, AnExistingFileIsAskedForWithBothFilesAndReplacedOnYes) 
       {"plain, Yes", 0, IDOK, S_OK, L"This folder already contains a file named 'x'.", {L"Delete \\A:\\dst\\x"}, 0, 0},
       {"read-only, Replace All", FILE_ATTRIBUTE_READONLY, IDC_REPLACE_ALL, S_OK,
        L"This folder already contains a read-only file named 'x'.",
-       {L"SetAttributes \\A:\\dst\\x 128", L"Delete \\A:\\dst\\x"}, 1, 0},
+       {L"SetAttributes \\A:\\dst\\x", L"Delete \\A:\\dst\\x"}, 1, 0},
       {"No", 0, IDNO, 1, L"This folder already contains a file named 'x'.", {}, 0, 0},
       {"Cancel", 0, IDCANCEL, 1, L"This folder already contains a file named 'x'.", {}, 0, 1},
   };
@@ -193,6 +188,7 @@ TEST_F(TargetPromptTest, AnExistingFileIsAskedForWithBothFilesAndReplacedOnYes) 
     EXPECT_EQ(newLine, prompts[0].newFile);
     EXPECT_EQ(existingLine, prompts[0].existingFile);
     EXPECT_EQ(c.calls, Changes());
+    if (c.existing) EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, volume.AttributesOf(kTarget));
     EXPECT_EQ(c.replaceAll, replaceAll);
     EXPECT_EQ(c.cancelled, operation.cancelled);
   }
@@ -275,7 +271,8 @@ TEST_F(TargetPromptTest, WithoutTheTemplatesFolderPromptsCountAsYesAndFilePrompt
 TEST_F(TargetPromptTest, ANewFolderIsMadeWithTheSourcesAttributes) {
   DWORD flags[4] = {};
   EXPECT_EQ(S_OK, Folder(flags));
-  EXPECT_EQ((Calls{L"CreateDir \\A:\\dst\\x", L"SetAttributes \\A:\\dst\\x 2"}), Changes());
+  EXPECT_EQ((Calls{L"CreateDir \\A:\\dst\\x", L"SetAttributes \\A:\\dst\\x"}), Changes());
+  EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, volume.AttributesOf(kTarget));
 }
 
 TEST_F(TargetPromptTest, FailedTargetCallsAskOkOrCancelAndACancelIsSilent) {

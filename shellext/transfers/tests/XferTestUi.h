@@ -58,6 +58,14 @@ private:
   IShellUi* m_previous;
 };
 
+// The calls of a volume that change something, in order (listings left out).
+inline std::vector<std::wstring> ChangingCalls(const CScriptedVolume& volume) {
+  std::vector<std::wstring> changing;
+  for (const std::wstring& call : volume.Calls())
+    if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
+  return changing;
+}
+
 // The four calls the command wrappers make, answering what the test set.
 class CCommandVolume final : public CFakeVolume {
 public:
