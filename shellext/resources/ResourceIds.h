@@ -8,3 +8,4 @@
 #include "TransfersIds.h"
 #include "FormatIds.h"
 #include "PropertiesIds.h"
+#include "DataObjectIds.h"
