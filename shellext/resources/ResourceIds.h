@@ -6,3 +6,4 @@
 #include "NamespaceIds.h"
 #include "ItemsIds.h"
 #include "TransfersIds.h"
+#include "DataObjectIds.h"
