@@ -2,6 +2,7 @@
 // depth first, report each deleted path.
 #include "DeleteOperation.h"
 #include <process.h>
+#include <new>
 #include <mmsystem.h>
 #include "ErrorText.h"
 #include "MessageFilter.h"
@@ -36,7 +37,7 @@ LPCITEMIDLIST RecordOf(const CItemIDList& item) { return item.GetLastItem(); }
 
 void ReportDeleted(DeleteJob* job, const wchar_t* path) {
   if (!job->sink) return;
-  const CBstr change = ConcatStrings(L"D:", path);
+  const CBstr change = ConcatStrings(CBstr(L"D:"), path);
   job->sink->OnChange(change.GetBstr());
 }
 
@@ -152,6 +153,8 @@ DeleteJob::~DeleteJob() {
   delete[] items;
   if (sinkStream) {
     // Never unmarshalled: the marshalled reference goes with the stream.
+    const LARGE_INTEGER start = {};
+    sinkStream->Seek(start, STREAM_SEEK_SET, nullptr);
     CoReleaseMarshalData(sinkStream);
     sinkStream->Release();
   }

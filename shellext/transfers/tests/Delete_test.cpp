@@ -86,6 +86,9 @@ protected:
   }
   void TearDown() override {
     EXPECT_EQ(1, sink.references) << "the sink was not let go";
+    for (const std::wstring& call : volume.Calls())
+      if (call.compare(0, 14, L"SetAttributes ") == 0)
+        EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, volume.AttributesOf(call.substr(14))) << call;
     ErrorInfoTest::TearDown();
   }
 
@@ -94,7 +97,8 @@ protected:
                                          noConfirmation, nullptr, &sink));
     ASSERT_TRUE(WaitForDeleteOperations(20000));
   }
-  // The calls that change something, in order.
+  // The calls that change something, in order. The attributes given are
+  // always normal ones: TearDown checks them.
   std::vector<std::wstring> Changes() const {
     std::vector<std::wstring> changing;
     for (const std::wstring& call : volume.Calls())
@@ -103,7 +107,7 @@ protected:
   }
   void List(const wchar_t* folder, const std::vector<Entry>& entries) {
     CTestEntries rows;
-    for (const Entry& entry : entries) rows.AddEntry(GetLastNameComponent(entry.path).GetBstr(), 10, entry.attributes);
+    for (const Entry& entry : entries) rows.AddEntry(GetLastNameComponent(entry.path).GetBstr(), 10, entry.attributes, 0, MakeDate(0));
     volume.SetListing(std::wstring(folder) + L"\\*", rows);
   }
 
@@ -137,7 +141,7 @@ TEST_F(DeleteOperationTest, TheSelectionIsConfirmedByItsClassAndReadOnlyBit) {
        IDD_DELETE_CONFIRM,
        4,
        L"r.txt",
-       {L"SetAttributes \\A:\\r.txt 128", L"Delete \\A:\\r.txt"}},
+       {L"SetAttributes \\A:\\r.txt", L"Delete \\A:\\r.txt"}},
       {"one folder", {{L"\\A:\\d", kDir}}, IDOK, IDD_DELETE_CONFIRM, 2, L"d", {L"RemoveDir \\A:\\d"}},
       {"one read-only folder",
        {{L"\\A:\\d", kDir | kReadOnly}},
@@ -145,7 +149,7 @@ TEST_F(DeleteOperationTest, TheSelectionIsConfirmedByItsClassAndReadOnlyBit) {
        IDD_DELETE_CONFIRM,
        5,
        L"d",
-       {L"SetAttributes \\A:\\d 128", L"RemoveDir \\A:\\d"}},
+       {L"SetAttributes \\A:\\d", L"RemoveDir \\A:\\d"}},
       {"two files",
        {{L"\\A:\\a", 0}, {L"\\A:\\b", 0}},
        IDOK,
@@ -210,8 +214,8 @@ TEST_F(DeleteOperationTest, ReadOnlyFilesInAFolderAreAskedForUntilDeleteAll) {
   EXPECT_EQ(4u, asked[1].kind);
   EXPECT_EQ(L"r1", asked[1].name);
   EXPECT_EQ(L"r2", asked[2].name);
-  EXPECT_EQ((Calls{L"SetAttributes \\A:\\d\\r1 128", L"Delete \\A:\\d\\r1", L"SetAttributes \\A:\\d\\r2 128",
-                   L"Delete \\A:\\d\\r2", L"SetAttributes \\A:\\d\\r3 128", L"Delete \\A:\\d\\r3",
+  EXPECT_EQ((Calls{L"SetAttributes \\A:\\d\\r1", L"Delete \\A:\\d\\r1", L"SetAttributes \\A:\\d\\r2",
+                   L"Delete \\A:\\d\\r2", L"SetAttributes \\A:\\d\\r3", L"Delete \\A:\\d\\r3",
                    L"Delete \\A:\\d\\f", L"RemoveDir \\A:\\d"}),
             Changes());
 }
@@ -227,7 +231,7 @@ TEST_F(DeleteOperationTest, AnswersToTheReadOnlyQuestion) {
       {"No", IDNO, {L"Delete \\A:\\d\\f", L"RemoveDir \\A:\\d"}, true},
       {"Cancel", IDCANCEL, {}, false},
       {"Yes", IDYES,
-       {L"SetAttributes \\A:\\d\\r 128", L"Delete \\A:\\d\\r", L"Delete \\A:\\d\\f", L"RemoveDir \\A:\\d"}, false},
+       {L"SetAttributes \\A:\\d\\r", L"Delete \\A:\\d\\r", L"Delete \\A:\\d\\f", L"RemoveDir \\A:\\d"}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -290,9 +294,9 @@ TEST_F(DeleteOperationTest, WithoutConfirmationNothingIsAskedAndReadOnlyIsCleare
   Run({{L"\\A:\\d", kDir}, {L"\\A:\\g", kReadOnly}}, 1);
   EXPECT_TRUE(ui.shown.empty());
   EXPECT_TRUE(ui.sounds.empty());
-  EXPECT_EQ((Calls{L"SetAttributes \\A:\\d\\r 128", L"Delete \\A:\\d\\r", L"SetAttributes \\A:\\d\\s\\x 128",
-                   L"Delete \\A:\\d\\s\\x", L"SetAttributes \\A:\\d\\s 128", L"RemoveDir \\A:\\d\\s",
-                   L"RemoveDir \\A:\\d", L"SetAttributes \\A:\\g 128", L"Delete \\A:\\g"}),
+  EXPECT_EQ((Calls{L"SetAttributes \\A:\\d\\r", L"Delete \\A:\\d\\r", L"SetAttributes \\A:\\d\\s\\x",
+                   L"Delete \\A:\\d\\s\\x", L"SetAttributes \\A:\\d\\s", L"RemoveDir \\A:\\d\\s",
+                   L"RemoveDir \\A:\\d", L"SetAttributes \\A:\\g", L"Delete \\A:\\g"}),
             Changes());
   EXPECT_EQ((Calls{L"D:\\A:\\d\\r", L"D:\\A:\\d\\s\\x", L"D:\\A:\\d\\s", L"D:\\A:\\d", L"D:\\A:\\g"}),
             sink.changes);
