@@ -18,6 +18,7 @@
 #include "RPLProgressStream.h"
 #include "Seams.h"
 #include "ShellHelpers.h"
+#include "PasteIds.h"
 #include "SuiteUtil.h"
 #include "TransfersIds.h"
 #include "WorkerCount.h"
@@ -105,7 +106,13 @@ ULONGLONG SizeOf(const WIN32_FIND_DATAW& found) {
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
-void WriteBack(PasteJob* job, UINT format, DWORD value) { SetDataObjectDword(job->data, format, value); }
+// Wine's proxy of a marshalled data object refuses SetData (E_NOTIMPL): a
+// caller that waits gets the value to write on its own thread, where the
+// object lives, after the worker has ended.
+void WriteBack(PasteJob* job, UINT format, DWORD value) {
+  const HRESULT hr = SetDataObjectDword(job->data, format, value);
+  if (hr == E_NOTIMPL && job->deferredWrites) job->deferredWrites->push_back({format, value});
+}
 
 }  // namespace
 
@@ -152,6 +159,8 @@ HRESULT RunPasteOperation(PasteJob* job, const wchar_t* targetFolder, HWND owner
   job->owner = owner;
   job->requestedEffect = requestedEffect;
   job->succeeded = succeeded;
+  std::vector<std::pair<UINT, DWORD>> deferred;
+  if (wait) job->deferredWrites = &deferred;
   IDataObject* source = data;
   if (source) {
     source->AddRef();
@@ -192,6 +201,7 @@ HRESULT RunPasteOperation(PasteJob* job, const wchar_t* targetFolder, HWND owner
   const HANDLE handle = reinterpret_cast<HANDLE>(thread);
   hr = S_OK;
   if (wait) {
+    // The worker (which owns the job) fills it before it ends.
     DWORD code = STILL_ACTIVE;
     for (;;) {
       PumpWaitingMessages();
@@ -203,6 +213,7 @@ HRESULT RunPasteOperation(PasteJob* job, const wchar_t* targetFolder, HWND owner
       if (code != STILL_ACTIVE) break;
     }
     hr = static_cast<HRESULT>(code);
+    for (const auto& write : deferred) SetDataObjectDword(source, write.first, write.second);
   }
   CloseHandle(handle);
   source->Release();

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <objidl.h>
 #include <shellapi.h>
+#include <utility>
+#include <vector>
 #include "ItemIDList.h"
 #include "SuiteString.h"
 #include "TransferPrompts.h"
@@ -35,6 +37,8 @@ struct PasteJob : PasteOperation {
   DWORD requestedEffect = 0;
   DWORD* succeeded = nullptr;
   CBstr target;
+  // Drop-effect writes the worker's proxy refused, for a waiting starter.
+  std::vector<std::pair<UINT, DWORD>>* deferredWrites = nullptr;
 
   PasteJob() = default;
   PasteJob(const PasteJob&) = delete;

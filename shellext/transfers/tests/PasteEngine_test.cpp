@@ -67,13 +67,13 @@ protected:
     CTestEntries rows;
     for (const Entry& entry : entries)
       rows.AddEntry(GetLastNameComponent(entry.path).GetBstr(), static_cast<LONG>(entry.size),
-                    static_cast<LONG>(entry.attributes));
+                    static_cast<LONG>(entry.attributes), 0, MakeDate(0));
     volume.SetListing(std::wstring(folder) + L"\\*", rows);
   }
   // What FindEntryByName finds at path.
   void Exists(const wchar_t* path, ULONG attributes = kFile) {
     CTestEntries rows;
-    rows.AddEntry(GetLastNameComponent(path).GetBstr(), 3, static_cast<LONG>(attributes));
+    rows.AddEntry(GetLastNameComponent(path).GetBstr(), 3, static_cast<LONG>(attributes), 0, MakeDate(0));
     volume.SetListing(path, rows);
   }
   HRESULT Paste(IDataObject* source, const wchar_t* target, DWORD effect) {
@@ -113,7 +113,7 @@ TEST_F(PasteEngineTest, CopyNamesCountUpPastTheTakenOnes) {
     CScriptedVolume names;
     for (const wchar_t* taken : c.taken) {
       CTestEntries rows;
-      rows.AddEntry(GetLastNameComponent(taken).GetBstr(), 1, kFile);
+      rows.AddEntry(GetLastNameComponent(taken).GetBstr(), 1, kFile, 0, MakeDate(0));
       names.SetListing(taken, rows);
     }
     EXPECT_STREQ(c.expected, MakeCopyName(L"\\A:\\f.txt", &names).GetBstr()) << c.taken.size();
