@@ -9,3 +9,4 @@
 #include "FormatIds.h"
 #include "PropertiesIds.h"
 #include "DataObjectIds.h"
+#include "PasteIds.h"
