@@ -11,7 +11,9 @@
 #include "ModuleCommands.h"
 #include "ModuleHelp.h"
 #include "NamespaceIds.h"
+#include "PasteEngine.h"
 #include "PropertySheet.h"
+#include "RPLDataObject.h"
 #include "RPLFolder.h"
 #include "Seams.h"
 #include "SearchDialog.h"
@@ -24,14 +26,29 @@ namespace {
 HRESULT DeleteItems(const wchar_t* folder, CItemIDList* items, int count, BOOL noConfirmation, HWND owner) {
   return StartDeleteOperation(folder, items, count, noConfirmation, owner, nullptr);
 }
-// Until the clipboard and the paste engine are built.
-HRESULT NoClipboard(const wchar_t*, const CItemIDList*, int, DWORD) { return E_NOTIMPL; }
-bool NothingPastable() { return false; }
-HRESULT NoPaste(const wchar_t*, HWND) { return E_NOTIMPL; }
+// The holders' lists as the plain array the shell helpers take (delete[]).
+LPCITEMIDLIST* NewListArray(const CItemIDList* items, int count) {
+  auto* lists = new (std::nothrow) LPCITEMIDLIST[count > 0 ? count : 1];
+  if (lists)
+    for (int i = 0; i < count; ++i) lists[i] = items[i].Get();
+  return lists;
+}
+HRESULT ItemsToClipboard(const wchar_t* folder, const CItemIDList* items, int count, DWORD effect) {
+  LPCITEMIDLIST* lists = NewListArray(items, count);
+  if (!lists) return E_OUTOFMEMORY;
+  HRESULT hr = PutItemsOnClipboard(folder, nullptr, lists, static_cast<UINT>(count), effect, nullptr);
+  delete[] lists;
+  return hr;
+}
+// The clipboard's contents, the source's preferred effect, no wait.
+HRESULT PasteClipboard(const wchar_t* target, HWND owner) {
+  return StartPasteOperation(target, owner, nullptr, 0, FALSE, 0, nullptr);
+}
 HRESULT OpenSearchAt(const wchar_t* folder) { return OpenSearchWindow(nullptr, folder); }
 
 const ContextMenuActions kRealActions = {
-    ShowPropertySheet, DeleteItems, NoClipboard, NothingPastable, NoPaste, ShowFormatDialog, OpenSearchAt,
+    ShowPropertySheet, DeleteItems, ItemsToClipboard, ClipboardHasPastableData, PasteClipboard, ShowFormatDialog,
+    OpenSearchAt,
 };
 const ContextMenuActions* g_actions = &kRealActions;
 
@@ -302,9 +319,8 @@ CBstr RPLContextMenu::TargetOfFirstItem() const {
 }
 
 HRESULT RPLContextMenu::OpenFolders(UINT id, HWND owner) {
-  auto* lists = new (std::nothrow) LPCITEMIDLIST[m_count];
+  LPCITEMIDLIST* lists = NewListArray(m_items, m_count);
   if (!lists) return E_OUTOFMEMORY;
-  for (int i = 0; i < m_count; ++i) lists[i] = m_items[i].Get();
   OpenFoldersInShell(id, m_folder ? m_folder->GetIDList().Get() : nullptr, lists, static_cast<UINT>(m_count),
                      nullptr, owner);
   delete[] lists;
