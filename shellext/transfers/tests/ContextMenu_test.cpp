@@ -550,4 +550,40 @@ TEST_F(ContextMenuTest, TheRealCommandsReachTheDeleteOperationAndTheFormatDialog
   EXPECT_TRUE(ui.Calls(UiCall::Sound).empty());
 }
 
+// Paste follows what the clipboard really holds: PC files enable it.
+TEST_F(ContextMenuTest, PasteFollowsTheClipboardsFormats) {
+  SetContextMenuActions(nullptr);
+  const struct {
+    bool files;
+    bool text;
+    bool enabled;
+  } rows[] = {{false, false, false}, {false, true, false}, {true, false, true}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    if (row.files) {
+      const wchar_t name[] = L"C:\\x.txt\0";
+      HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + sizeof(name));
+      auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+      drop->pFiles = sizeof(DROPFILES);
+      drop->fWide = TRUE;
+      memcpy(drop + 1, name, sizeof(name));
+      GlobalUnlock(block);
+      SetClipboardData(CF_HDROP, block);
+    }
+    if (row.text) {
+      HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4);
+      SetClipboardData(CF_TEXT, block);
+    }
+    CloseClipboard();
+    ComPtr<IContextMenu> menu = Menu(Selection::Drive);
+    HMENU host = Built(menu.Get());
+    EXPECT_EQ(row.enabled, (GetMenuState(host, 7, MF_BYPOSITION) & MF_GRAYED) == 0) << row.files << row.text;
+    DestroyMenu(host);
+  }
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+}
+
 }  // namespace
