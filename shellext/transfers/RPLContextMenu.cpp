@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include "ClipboardFormats.h"
+#include "DataObjectFormats.h"
 #include "DeleteOperation.h"
 #include "FormatDialog.h"
 #include "MessageFilter.h"
@@ -168,28 +169,12 @@ STDMETHODIMP RPLContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HK
   m_folder = nullptr;
   FreeItems();
   FreeTable();
+  // A failed initialisation leaves no menu, whatever the object was before.
+  m_kind = kNone;
   if (!data) return E_INVALIDARG;
-  FORMATETC format = {static_cast<CLIPFORMAT>(ClipboardFormats().shellIdListArray), nullptr, DVASPECT_CONTENT, -1,
-                      TYMED_HGLOBAL};
-  STGMEDIUM medium = {};
-  HRESULT hr = data->GetData(&format, &medium);
-  if (FAILED(hr)) return hr;
-  if (medium.tymed != TYMED_HGLOBAL) {
-    ReleaseStgMedium(&medium);
-    return E_UNEXPECTED;
-  }
-  // The item count and the first offset; only what the block holds is read.
+  // The item count and the first offset; a shorter block is E_UNEXPECTED.
   UINT header[2] = {};
-  hr = E_UNEXPECTED;
-  if (GlobalSize(medium.hGlobal) >= sizeof(header)) {
-    if (const void* block = GlobalLock(medium.hGlobal)) {
-      memcpy(header, block, sizeof(header));
-      GlobalUnlock(medium.hGlobal);
-      hr = S_OK;
-    }
-  }
-  ReleaseStgMedium(&medium);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(ReadDataObjectBytes(data, ClipboardFormats().shellIdListArray, header, sizeof(header)));
   if (header[0] != 1) return E_INVALIDARG;
   m_kind = kModuleRoot;
   return S_OK;

@@ -514,6 +514,16 @@ TEST_F(ContextMenuTest, TheRootIsInitialisedFromAOneItemIdListArray) {
   ComPtr<IShellExtInit> init;
   ASSERT_EQ(S_OK, CreateRPLContextMenu(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
   EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, nullptr, nullptr));
+
+  // A drive menu whose later initialisation fails has no items left to act on.
+  ComPtr<IContextMenu> drives = Menu(Selection::Drive);
+  ComPtr<IShellExtInit> again;
+  drives.As(&again);
+  CIdListData two(IdListArrayHeader(2));
+  EXPECT_EQ(E_INVALIDARG, again->Initialize(nullptr, &two, nullptr));
+  CScriptedShellUi ui;
+  EXPECT_EQ(E_FAIL, Invoke(drives.Get(), "paste"));
+  EXPECT_TRUE(g_actions.empty());
 }
 
 TEST_F(ContextMenuTest, TheMenuHoldsItsFolderAndTheLibrary) {
