@@ -267,6 +267,7 @@ TEST_F(FormatDialogTest, TheRealWarningBoxInEachLanguageCancelsOrFormats) {
        L"WARNING: Formatting will erase all data on the memory (MultiMediacard, Dunvale).\nClick on \"OK\" to "
        L"format the memory (MultiMediacard, Dunvale). Click on \"Cancel\" to cancel the procedure.",
        L"Module"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), L"Formating Module A:", L"WARNING: Formatting", L"Module"},
   };
   for (const auto& language : languages) {
     for (int answer : {IDCANCEL, IDOK}) {
