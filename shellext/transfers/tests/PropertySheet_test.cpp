@@ -361,6 +361,36 @@ TEST_F(PropertySheetTest, ExplorerGetsPagesOnlyForTheModuleEntry) {
     ASSERT_EQ(S_OK, CreateRPLPropSheetExt(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
     EXPECT_EQ(c.expected, init->Initialize(nullptr, &data, nullptr)) << c.name;
   }
+
+  // Explorer may destroy pages it never showed, or refuse one: either way
+  // the object goes with its last page (the fixture checks the lock count).
+  struct Taken {
+    std::vector<HPROPSHEETPAGE> pages;
+    size_t refuseFrom;
+  };
+  auto take = [](HPROPSHEETPAGE page, LPARAM param) -> BOOL {
+    Taken* taken = reinterpret_cast<Taken*>(param);
+    if (taken->pages.size() >= taken->refuseFrom) return FALSE;
+    taken->pages.push_back(page);
+    return TRUE;
+  };
+  for (size_t refuseFrom : {size_t(2), size_t(1)}) {
+    CIdListData data;
+    data.block = IdListArray(1, parent, module);
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(S_OK, CreateRPLPropSheetExt(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
+    ASSERT_EQ(S_OK, init->Initialize(nullptr, &data, nullptr));
+    ComPtr<IShellPropSheetExt> sheet;
+    ASSERT_EQ(S_OK, init.As(&sheet));
+    Taken taken = {{}, refuseFrom};
+    EXPECT_EQ(refuseFrom == 2 ? S_OK : E_OUTOFMEMORY, sheet->AddPages(take, reinterpret_cast<LPARAM>(&taken)));
+    EXPECT_EQ(refuseFrom, taken.pages.size());
+    sheet.Reset();
+    init.Reset();
+    EXPECT_LT(m_baseline, GetComModule().GetLockCount()) << "the pages hold the object";
+    for (HPROPSHEETPAGE page : taken.pages) DestroyPropertySheetPage(page);
+    EXPECT_EQ(m_baseline, GetComModule().GetLockCount());
+  }
   CoTaskMemFree(module);
   CoTaskMemFree(other);
   CoTaskMemFree(parent);
