@@ -532,7 +532,7 @@ TEST_F(PropertySheetTest, GermanPagesCarryGermanTexts) {
   ASSERT_EQ(S_OK, Show(L"", {{L"A:", 0, 0x10, 0}}, &live));
   HWND page = live.Page(0);
   EXPECT_EQ(L"Nicht verfügbar!", DlgText(page, IDC_PAGE_TOTAL_BYTES));
-  EXPECT_EQ(L"Moduldatenträger", DlgText(page, IDC_PAGE_TYPE));
+  EXPECT_EQ(L"Modul-Datenträger", DlgText(page, IDC_PAGE_TYPE));
   live.Close();
 }
 
