@@ -149,8 +149,8 @@ protected:
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     ASSERT_TRUE(RegisterClipboardFormats());
     // \A: holds d\s\f.txt and g.bin.
-    volume.SetListing(L"\\A:\\d\\*", CTestEntries().AddEntry(L"s", 0, FILE_ATTRIBUTE_DIRECTORY));
-    volume.SetListing(L"\\A:\\d\\s\\*", CTestEntries().AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE));
+    volume.SetListing(L"\\A:\\d\\*", CTestEntries().AddEntry(L"s", 0, FILE_ATTRIBUTE_DIRECTORY, 1, MakeDate(2)));
+    volume.SetListing(L"\\A:\\d\\s\\*", CTestEntries().AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE, 1, MakeDate(2)));
     volume.SetFile(L"\\A:\\d\\s\\f.txt", "abc");
     volume.SetFile(L"\\A:\\g.bin", "12345");
   }
@@ -240,6 +240,7 @@ TEST_F(DataObjectTest, TheirOwnBlocks) {
   CFakeViewSite view;
   std::vector<CItemIDList> items = Selection();
   ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE, &view);
+  ASSERT_TRUE(data);
   STGMEDIUM medium = {};
   FORMATETC etc = Format(ids.preferredDropEffect);
   ASSERT_EQ(S_OK, data->GetData(&etc, &medium));
@@ -263,6 +264,7 @@ TEST_F(DataObjectTest, TheirOwnBlocks) {
 
 TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
   ComPtr<IDataObject> data = Make(Selection());
+  ASSERT_TRUE(data);
   DVTARGETDEVICE device = {};
   struct Query {
     UINT format;
@@ -392,6 +394,7 @@ TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
 
 TEST_F(DataObjectTest, FileContentsReadsEveryRequestFromTheStart) {
   ComPtr<IDataObject> data = Make(Selection());
+  ASSERT_TRUE(data);
   for (int round = 0; round < 2; ++round) {
     for (LONG index : {2, 3, 2}) {
       FORMATETC etc = Format(ids.fileContents, index);
@@ -408,6 +411,7 @@ TEST_F(DataObjectTest, FileContentsFailuresShowOneBoxEach) {
   std::vector<CItemIDList> items = Selection();
   items[1] = Item(L"\\A:\\g.bin", 9, 0);   // the listing said 9, the server has 5
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   const struct {
     LONG lindex;
     const char* what;
@@ -455,6 +459,7 @@ protected:
 
 TEST_F(HookedDataObjectTest, CancelIsSilentThenRefusedOnceThenStartsAfresh) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   hooked.onRead = [](int read) {
     if (read == 3) PressProgressCancel();
     return S_OK;
@@ -470,6 +475,7 @@ TEST_F(HookedDataObjectTest, CancelIsSilentThenRefusedOnceThenStartsAfresh) {
 
 TEST_F(HookedDataObjectTest, ALineFailureInTheMiddleOfAFileIsOneBox) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   hooked.onRead = [](int read) { return read == 5 ? E_CONNECTION_LOST : S_OK; };
   EXPECT_EQ(E_FAIL, Read(data.Get(), 0));
   EXPECT_EQ(1u, ui.shown.size());
@@ -481,6 +487,7 @@ TEST_F(HookedDataObjectTest, ALineFailureInTheMiddleOfAFileIsOneBox) {
 
 TEST_F(HookedDataObjectTest, AnEmptyFileGoesAsAStreamWhenTheTargetTakesOne) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   std::string bytes;
   EXPECT_EQ(S_OK, Read(data.Get(), 1, &bytes, TYMED_HGLOBAL | TYMED_ISTREAM));
   EXPECT_EQ("<stream>", bytes);
@@ -490,7 +497,7 @@ TEST_F(HookedDataObjectTest, AnEmptyFileGoesAsAStreamWhenTheTargetTakesOne) {
 
 // The move rule over the effects targets write, and who deletes.
 TEST_F(DataObjectTest, TheMoveRuleDeletesTheSelectionOnce) {
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0, 1, MakeDate(2)));
   const CLSID bin = {0x645FF040, 0x5081, 0x101B, {0x9F, 0x08, 0x00, 0xAA, 0x00, 0x2F, 0x95, 0x4E}};
   const struct {
     DWORD preferred, performed, pasteSucceeded, logical;
@@ -502,11 +509,13 @@ TEST_F(DataObjectTest, TheMoveRuleDeletesTheSelectionOnce) {
   };
   for (const auto& c : cases) {
     volume.script.ClearCalls();
+    volume.SetFile(L"\\A:\\g.bin", "12345");   // a delete takes it away
     ui.shown.clear();
     ui.answers = {IDOK, IDOK};
     std::vector<CItemIDList> items;
     items.push_back(Item(L"\\A:\\g.bin", 5, 0));
     ComPtr<IDataObject> data = Make(items, c.preferred);
+    ASSERT_TRUE(data);
     if (c.recycleBin) {
       FORMATETC etc = Format(ids.targetClsid);
       STGMEDIUM medium = {TYMED_HGLOBAL, {}, nullptr};
@@ -538,6 +547,7 @@ TEST_F(HookedDataObjectTest, NoDeleteAfterARoundThatDidNotDeliverEveryFile) {
   for (const auto& c : cases) {
     hooked.deleted.clear();
     ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE);
+    ASSERT_TRUE(data);
     for (LONG index : c.reads) EXPECT_EQ(S_OK, Read(data.Get(), index));
     SetDataObjectDword(data.Get(), ids.performedDropEffect, DROPEFFECT_MOVE);
     SetDataObjectDword(data.Get(), ids.pasteSucceeded, DROPEFFECT_MOVE);
@@ -583,12 +593,13 @@ TEST_F(DataObjectTest, TheClipboardObjectLivesOnItsOwnThread) {
 }
 
 TEST_F(DataObjectTest, AMoveLeavesAClipboardOfAnotherObjectAlone) {
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0, 1, MakeDate(2)));
   auto foreign = CFakeDataObject::Make();
   ASSERT_EQ(S_OK, OleSetClipboard(foreign.Get()));
   std::vector<CItemIDList> items;
   items.push_back(Item(L"\\A:\\g.bin", 5, 0));
   ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE);
+  ASSERT_TRUE(data);
   SetDataObjectDword(data.Get(), ids.pasteSucceeded, DROPEFFECT_MOVE);
   ASSERT_TRUE(WaitForDeleteOperations(20000));
   EXPECT_EQ(1u, CallsOf(L"Delete ").size());
@@ -599,12 +610,14 @@ TEST_F(DataObjectTest, ACutViewGetsItsMarksResetWhenTheObjectGoes) {
   CFakeViewSite view;
   {
     ComPtr<IDataObject> data = Make(Selection(), DROPEFFECT_MOVE, &view);
+    ASSERT_TRUE(data);
     EXPECT_EQ(2, view.references);
   }
   EXPECT_EQ(1, view.cutMarkResets);
   EXPECT_EQ(1, view.references);
   {
     ComPtr<IDataObject> data = Make(Selection(), DROPEFFECT_COPY, &view);
+    ASSERT_TRUE(data);
   }
   EXPECT_EQ(1, view.cutMarkResets);
 }

@@ -364,8 +364,7 @@ private:
 TEST_F(DropTest, DraggingOutDeletesOnlyAfterAMove) {
   CScriptedVolume volume;
   CVolumeFactoryScope factory(&volume);
-  volume.SetFile(L"\\A:\\f.txt", "abc");
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"f.txt", 3, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"f.txt", 3, 0, 1, MakeDate(2)));
   const CItemIDList file = Item(L"\\A:\\f.txt", 0);
   LPCITEMIDLIST items[] = {file.Get()};
   const struct {
@@ -384,6 +383,7 @@ TEST_F(DropTest, DraggingOutDeletesOnlyAfterAMove) {
   };
   for (const auto& c : cases) {
     volume.script.ClearCalls();
+    volume.SetFile(L"\\A:\\f.txt", "abc");   // a delete takes it away
     CDragUi drag;
     drag.result = c.result;
     drag.effect = c.effect;
