@@ -266,14 +266,15 @@ TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
   ComPtr<IDataObject> data = Make(Selection());
   ASSERT_TRUE(data);
   DVTARGETDEVICE device = {};
-  struct Query {
+  struct FormatCase {
     UINT format;
     bool device;
     DWORD aspect;
     LONG lindex;
     DWORD tymed;
     HRESULT result;
-  } queries[] = {
+  };
+  const FormatCase queries[] = {
       {ids.fileGroupDescriptorW, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.preferredDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL | TYMED_ISTREAM, S_OK},
       {ids.directoryData, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
@@ -323,14 +324,7 @@ TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
     EXPECT_EQ(c.outIndex, out.lindex);
   }
 
-  struct SetCase {
-    UINT format;
-    bool device;
-    DWORD aspect;
-    LONG lindex;
-    DWORD tymed;
-    HRESULT result;
-  } sets[] = {
+  const FormatCase sets[] = {
       {ids.performedDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.converted, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.preferredDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
