@@ -7,3 +7,4 @@
 #include "ItemsIds.h"
 #include "TransfersIds.h"
 #include "DataObjectIds.h"
+#include "PasteIds.h"
