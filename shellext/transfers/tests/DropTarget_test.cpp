@@ -375,3 +375,45 @@ TEST_F(DropTest, DraggingOutDeletesOnlyAfterAMove) {
 }
 
 }  // namespace
+
+namespace {
+
+// A drag from one view into a folder of another, through the engine: the
+// drop copies, the source's move report deletes, and the bytes arrive.
+TEST_F(DropTest, AMoveBetweenViewsThroughTheEngine) {
+  SetDropTransfer(nullptr);
+  CScriptedVolume volume;
+  CVolumeFactoryScope factory(&volume);
+  volume.SetFile(L"\\A:\\f.txt", "abc");
+  volume.SetListing(L"\\A:\\*", CTestEntries()
+                                    .AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE, 1, MakeDate(2))
+                                    .AddEntry(L"dst", 0, FILE_ATTRIBUTE_DIRECTORY, 1, MakeDate(2)));
+  const CItemIDList file = Item(L"\\A:\\f.txt", FILE_ATTRIBUTE_ARCHIVE);
+  LPCITEMIDLIST items[] = {file.Get()};
+  CFakeViewSite destination;
+  ComPtr<RPLDropTarget> target;
+  ASSERT_EQ(S_OK, RPLDropTarget::Create(&target));
+  ASSERT_EQ(S_OK, target->InitForView(L"\\A:\\dst", &destination));
+  CXferTestUi drag;
+  DWORD entered = 0;
+  drag.onDragDrop = [&](IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) {
+    entered = allowed;
+    target->DragEnter(data, MK_LBUTTON | MK_SHIFT, POINTL{}, &entered);
+    if (source->QueryContinueDrag(FALSE, MK_SHIFT) != DRAGDROP_S_DROP) return E_UNEXPECTED;
+    *effect = allowed;
+    target->Drop(data, MK_SHIFT, POINTL{}, effect);
+    return DRAGDROP_S_DROP;
+  };
+  DWORD effect = 0;
+  EXPECT_EQ(DRAGDROP_S_DROP, DragItemsOut(L"\\A:", &site, items, 1, 1, false, nullptr, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), entered);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+  ASSERT_TRUE(WaitForDeleteOperations(20000));
+  std::string bytes;
+  EXPECT_TRUE(volume.GetStoredFile(L"\\A:\\dst\\f.txt", &bytes));
+  EXPECT_EQ("abc", bytes);
+  EXPECT_FALSE(volume.GetStoredFile(L"\\A:\\f.txt", nullptr));
+  EXPECT_TRUE(drag.shown.empty());
+}
+
+}  // namespace
