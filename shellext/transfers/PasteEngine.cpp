@@ -106,6 +106,17 @@ ULONGLONG SizeOf(const WIN32_FIND_DATAW& found) {
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
+// A folder's own replace-all flags start as its parent's; a non-zero answer
+// of the preparation skips the folder.
+HRESULT EnterTargetFolder(PasteJob* job, const CBstr& destination, DWORD* parentFiles, DWORD* parentFolders,
+                          DWORD attributes, DWORD* files, DWORD* folders) {
+  *files = *parentFiles;
+  *folders = *parentFolders;
+  const HRESULT hr = EnsureTargetFolder(job, Text(destination), files, folders, parentFiles, parentFolders, attributes);
+  if (hr != S_OK) job->skipped = 1;
+  return hr;
+}
+
 // Wine's proxy of a marshalled data object refuses SetData (E_NOTIMPL): a
 // caller that waits gets the value to write on its own thread, where the
 // object lives, after the worker has ended.
@@ -342,13 +353,9 @@ HRESULT CopyPCFolder(PasteJob* job, const wchar_t* source, const wchar_t* target
                      DWORD* foldersReplaceAll, DWORD attributes) {
   job->severalItems = 1;
   const CBstr destination = JoinPath(target, GetNamePart(CBstr(source)).GetBstr());
-  DWORD files = *filesReplaceAll, folders = *foldersReplaceAll;
-  HRESULT hr = EnsureTargetFolder(job, Text(destination), &files, &folders, filesReplaceAll, foldersReplaceAll,
-                                  attributes);
-  if (hr != S_OK) {
-    job->skipped = 1;
-    return hr;
-  }
+  DWORD files = 0, folders = 0;
+  HRESULT hr = EnterTargetFolder(job, destination, filesReplaceAll, foldersReplaceAll, attributes, &files, &folders);
+  if (hr != S_OK) return hr;
   WIN32_FIND_DATAW found;
   const HANDLE find = FindFirstFileW(Text(JoinPath(source, L"*")), &found);
   if (find == INVALID_HANDLE_VALUE) return E_FAIL;
@@ -493,13 +500,9 @@ HRESULT CopyModuleFolder(PasteJob* job, const wchar_t* source, const wchar_t* ta
     }
     destination = MakeCopyName(source, job->volume);
   }
-  DWORD files = *filesReplaceAll, folders = *foldersReplaceAll;
-  HRESULT hr = EnsureTargetFolder(job, Text(destination), &files, &folders, filesReplaceAll, foldersReplaceAll,
-                                  attributes);
-  if (hr != S_OK) {
-    job->skipped = 1;
-    return hr;
-  }
+  DWORD files = 0, folders = 0;
+  HRESULT hr = EnterTargetFolder(job, destination, filesReplaceAll, foldersReplaceAll, attributes, &files, &folders);
+  if (hr != S_OK) return hr;
   const DWORD skippedBefore = job->skipped;
   job->skipped = 0;
   CItemIDList* entries = nullptr;

@@ -13,10 +13,8 @@
 #include "ComBase.h"
 #include "DataObjectFormats.h"
 #include "ItemIDList.h"
+#include "ModuleSimTest.h"
 #include "PasteEngine.h"
-#include "Seams.h"
-#include "ServerFixture.h"
-#include "SimFixture.h"
 #include "../FakeDataObject.h"
 #include "../XferTestUi.h"
 
@@ -44,15 +42,12 @@ const TreeFile kTree[] = {
 };
 const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
 
-class PasteEngineSim : public SimTestOf<ServerClientTest> {
+class PasteEngineSim : public CModuleSimTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     ASSERT_TRUE(RegisterClipboardFormats());
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
     wchar_t temp[MAX_PATH], name[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     GetTempFileNameW(temp, L"pse", 0, name);
@@ -60,19 +55,9 @@ protected:
     pcRoot = name;
     ASSERT_TRUE(CreateDirectoryW(pcRoot.c_str(), nullptr));
   }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
   void TearDown() override {
     if (!pcRoot.empty()) RemovePCTree(pcRoot);
-    SimTestOf<ServerClientTest>::TearDown();
+    CModuleSimTest::TearDown();
   }
   static void RemovePCTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
@@ -170,7 +155,6 @@ protected:
   }
 
   const ClipboardFormatIds& ids = ClipboardFormats();
-  ComPtr<IVKSVolume> volume;
   CXferTestUi ui;
   std::wstring pcRoot;
   DWORD succeeded = 7;
