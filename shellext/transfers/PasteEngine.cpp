@@ -212,17 +212,12 @@ HRESULT RunPasteOperation(PasteJob* job, const wchar_t* targetFolder, HWND owner
   const HANDLE handle = reinterpret_cast<HANDLE>(thread);
   hr = S_OK;
   if (wait) {
-    // The worker (which owns the job) fills it before it ends.
-    DWORD code = STILL_ACTIVE;
-    for (;;) {
-      PumpWaitingMessages();
-      Sleep(100);
-      if (!GetExitCodeThread(handle, &code)) {
-        code = static_cast<DWORD>(E_FAIL);
-        break;
-      }
-      if (code != STILL_ACTIVE) break;
-    }
+    // Messages are dispatched as they come, not every 100 ms: each call the
+    // worker makes into the data object waits for this thread's next dispatch.
+    // The worker (which owns the job) fills the deferred writes before it ends.
+    DWORD code = static_cast<DWORD>(E_FAIL);
+    if (WaitWithMessageLoop(handle, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeThread(handle, &code))
+      code = static_cast<DWORD>(E_FAIL);
     hr = static_cast<HRESULT>(code);
     for (const auto& write : deferred) SetDataObjectDword(source, write.first, write.second);
   }
