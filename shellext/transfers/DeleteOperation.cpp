@@ -186,11 +186,7 @@ INT_PTR CALLBACK DeleteConfirmDialogProc(HWND dialog, UINT message, WPARAM wPara
       return TRUE;
     }
     case WM_COMMAND:
-      if (HIWORD(wParam) == 0) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-      }
-      return FALSE;
+      return EndPromptOnClick(dialog, wParam);
     default:
       return FALSE;
   }

@@ -114,6 +114,12 @@ INT_PTR CALLBACK ReplacePromptProc(HWND dialog, UINT message, WPARAM wParam, LPA
   }
 }
 
+INT_PTR EndPromptOnClick(HWND dialog, WPARAM wParam) {
+  if (HIWORD(wParam) != 0) return FALSE;
+  EndDialog(dialog, LOWORD(wParam));
+  return TRUE;
+}
+
 INT_PTR CALLBACK MovePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -122,11 +128,7 @@ INT_PTR CALLBACK MovePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       return TRUE;
     }
     case WM_COMMAND:
-      if (HIWORD(wParam) == 0) {
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-      }
-      return FALSE;
+      return EndPromptOnClick(dialog, wParam);
     default:
       return FALSE;
   }

@@ -1,12 +1,13 @@
 // transfers/TransferViewSite.h - what the data object, the drop target and the
 // drop source need of the folder view they work for. The view implements it;
-// tests give a small fake. The site's address is the view's identity in
-// "RPL SNE View Address".
+// tests give a small fake.
 #pragma once
 #include <windows.h>
 #include "SuiteString.h"
 
 struct ITransferViewSite {
+  // The view's identity in "RPL SNE View Address" (its object's address).
+  virtual ULONGLONG ViewIdentity() = 0;
   // The view's COM identity; not AddRef'd. Holders keep a reference to it.
   virtual IUnknown* ViewUnknown() = 0;
   virtual HWND ViewWindow() = 0;
@@ -30,5 +31,5 @@ protected:
 };
 
 inline ULONGLONG ViewSiteAddress(const ITransferViewSite* site) {
-  return static_cast<ULONGLONG>(reinterpret_cast<UINT_PTR>(site));
+  return site ? const_cast<ITransferViewSite*>(site)->ViewIdentity() : 0;
 }

@@ -153,7 +153,7 @@ TEST_F(DataObjectFormatsTest, FileDescriptorRecords) {
 
   const std::wstring longest(259, L'n'), tooLong(260, L'n');
   struct Case {
-    const wchar_t* what;
+    const char* what;
     std::wstring name;
     ULONG size, attributes;
     DATE time;

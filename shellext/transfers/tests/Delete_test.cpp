@@ -3,7 +3,6 @@
 // the sink, the server's cancel and the progress it shows.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <mutex>
 #include <string>
 #include <vector>
 #include "DeleteOperation.h"
@@ -39,36 +38,6 @@ CItemIDList* MakeItems(const std::vector<Entry>& entries) {
   return items;
 }
 
-// Called on the worker's thread (the free-threaded marshaler keeps it this
-// very object there).
-class CTestSink final : public IVKSNotifySink {
-public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IMarshal)) return m_marshal.Query(this, riid, ppv);
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IVKSNotifySink)) {
-      *ppv = static_cast<IVKSNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
-  STDMETHODIMP OnChange(BSTR path) override {
-    std::lock_guard<std::mutex> guard(m_lock);
-    changes.push_back(path ? path : L"");
-    return S_OK;
-  }
-  std::vector<std::wstring> changes;
-  volatile LONG references = 1;
-
-private:
-  std::mutex m_lock;
-  CFreeThreadedMarshal m_marshal;
-};
-
 struct Asked {
   UINT id;
   DWORD kind;
@@ -97,14 +66,8 @@ protected:
                                          noConfirmation, nullptr, &sink));
     ASSERT_TRUE(WaitForDeleteOperations(20000));
   }
-  // The calls that change something, in order. The attributes given are
-  // always normal ones: TearDown checks them.
-  std::vector<std::wstring> Changes() const {
-    std::vector<std::wstring> changing;
-    for (const std::wstring& call : volume.Calls())
-      if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
-    return changing;
-  }
+  // The attributes given are always normal ones: TearDown checks them.
+  std::vector<std::wstring> Changes() const { return ChangingCalls(volume); }
   void List(const wchar_t* folder, const std::vector<Entry>& entries) {
     CTestEntries rows;
     for (const Entry& entry : entries) rows.AddEntry(GetLastNameComponent(entry.path).GetBstr(), 10, entry.attributes, 0, MakeDate(0));
@@ -114,7 +77,7 @@ protected:
   CXferTestUi ui;
   CScriptedVolume volume;
   CVolumeFactoryScope factory{&volume};
-  CTestSink sink;
+  CRecordingNotifySink sink;
   std::vector<Asked> asked;
 };
 

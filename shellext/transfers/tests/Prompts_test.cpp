@@ -45,12 +45,7 @@ protected:
     rows.AddEntry(L"x", size, attributes, 0, MakeDate(written));
     volume.SetListing(kTarget, rows);
   }
-  std::vector<std::wstring> Changes() const {
-    std::vector<std::wstring> changing;
-    for (const std::wstring& call : volume.Calls())
-      if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
-    return changing;
-  }
+  std::vector<std::wstring> Changes() const { return ChangingCalls(volume); }
   HRESULT Folder(DWORD* flags) {
     return EnsureTargetFolder(&operation, kTarget, &flags[0], &flags[1], &flags[2], &flags[3],
                               kDir | FILE_ATTRIBUTE_HIDDEN);

@@ -37,7 +37,11 @@ public:
   }
   INT_PTR RunPropertySheet(PROPSHEETHEADERW*) override { return -1; }
   UINT TrackMenu(HMENU, UINT, int, int, HWND) override { return 0; }
-  HRESULT RunDragDrop(IDataObject*, IDropSource*, DWORD, DWORD*) override { return E_NOTIMPL; }
+  // A drag runs as the test says; without it the drag is not there.
+  std::function<HRESULT(IDataObject*, IDropSource*, DWORD allowed, DWORD* effect)> onDragDrop;
+  HRESULT RunDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) override {
+    return onDragDrop ? onDragDrop(data, source, allowed, effect) : E_NOTIMPL;
+  }
   BOOL ExecuteShell(SHELLEXECUTEINFOW*) override { return FALSE; }
   BOOL ShowHelp(HWND, const wchar_t*, UINT, ULONG_PTR) override { return FALSE; }
   BOOL PlaySystemSound(const wchar_t* sound, UINT) override {
@@ -57,6 +61,14 @@ private:
   }
   IShellUi* m_previous;
 };
+
+// The calls of a volume that change something, in order (listings left out).
+inline std::vector<std::wstring> ChangingCalls(const CScriptedVolume& volume) {
+  std::vector<std::wstring> changing;
+  for (const std::wstring& call : volume.Calls())
+    if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
+  return changing;
+}
 
 // The four calls the command wrappers make, answering what the test set.
 class CCommandVolume final : public CFakeVolume {
