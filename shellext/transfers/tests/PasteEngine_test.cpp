@@ -459,6 +459,22 @@ TEST_F(PastePCTest, UnusablePathsAreReported) {
   }
 }
 
+// A paste without a data object takes the clipboard's, and the effect the
+// clipboard's object prefers.
+TEST_F(PastePCTest, PasteTakesTheClipboardsObject) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  auto source = PCSource({Write(L"a.txt", "from the clipboard")});
+  source->ServeDword(ids.preferredDropEffect, DROPEFFECT_COPY);
+  ASSERT_EQ(S_OK, OleSetClipboard(source.Get()));
+  succeeded = 7;
+  EXPECT_EQ(S_OK, StartPasteOperation(L"\\A:", nullptr, nullptr, 0, FALSE, 0, &succeeded));
+  EXPECT_TRUE(WaitForPasteOperations(20000));
+  EXPECT_EQ("from the clipboard", Stored(L"\\A:\\a.txt"));
+  EXPECT_EQ(1u, succeeded);
+  EXPECT_EQ(S_OK, OleSetClipboard(nullptr));
+  OleUninitialize();
+}
+
 // A volume that only looks at what PutFile is handed: the size of the
 // stream and its first bytes, so that files of 2 GiB cost nothing.
 class CSizeVolume final : public CFakeVolume {
