@@ -216,6 +216,12 @@ TEST_F(PasteEngineTest, ModuleItemsTable) {
     EXPECT_EQ(S_OK, hr);
     EXPECT_EQ(c.changes, Changes());
     EXPECT_EQ(c.boxes, Boxes());
+    // The refusals of a folder onto or into itself offer OK only; the others OK and Cancel.
+    for (const auto& box : ui.shown) {
+      const bool okOnly = box.text.find(L"cannot be copied: The target") != std::wstring::npos;
+      EXPECT_EQ(static_cast<UINT>((okOnly ? MB_OK : MB_OKCANCEL) | MB_ICONHAND), box.type) << box.text;
+      EXPECT_EQ(okOnly ? L"Error Copying File" : L"Error Moving File", box.caption) << box.text;
+    }
     const std::vector<DWORD> written = source->DwordsSet(ids.pasteSucceeded);
     if (c.pasteSucceeded < 0) {
       EXPECT_TRUE(written.empty());
