@@ -326,6 +326,7 @@ protected:
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) RemoveTree(path);
         } else {
+          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
           DeleteFileW(path.c_str());
         }
       } while (FindNextFileW(find, &found));
@@ -462,6 +463,65 @@ TEST_F(PastePCTest, UnusablePathsAreReported) {
     EXPECT_EQ(0u, ui.shown[0].text.find(c.box)) << ui.shown[0].text;
     EXPECT_EQ(std::vector<DWORD>{0}, source->DwordsSet(ids.pasteSucceeded));
     EXPECT_EQ(0u, succeeded);
+  }
+}
+
+// Moving system and read-only PC files asks first: Yes and No only for one
+// item, Yes to All and Cancel for several; copies are not asked.
+TEST_F(PastePCTest, SystemAndReadOnlyFilesAreAskedBeforeAMove) {
+  struct Case {
+    const char* name;
+    std::vector<DWORD> attributes;
+    DWORD effect;
+    std::vector<INT_PTR> answers;
+    std::vector<std::wstring> dialogs;
+    std::vector<bool> sent;
+    DWORD pasteSucceeded;   // -1: not written
+  } cases[] = {
+      {"one read-only file, Yes", {FILE_ATTRIBUTE_READONLY}, DROPEFFECT_MOVE, {IDYES}, {L"dialog 28675"}, {true},
+       DROPEFFECT_MOVE},
+      {"one system file, No", {FILE_ATTRIBUTE_SYSTEM}, DROPEFFECT_MOVE, {IDNO}, {L"dialog 28675"}, {false}, 0},
+      {"two read-only files, Yes to All",
+       {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY},
+       DROPEFFECT_MOVE,
+       {IDC_YES_TO_ALL},
+       {L"dialog 28676"},
+       {true, true},
+       DROPEFFECT_MOVE},
+      {"two system files, Cancel",
+       {FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_SYSTEM},
+       DROPEFFECT_MOVE,
+       {IDCANCEL},
+       {L"dialog 28676"},
+       {false, false},
+       0},
+      {"a read-only file copied", {FILE_ATTRIBUTE_READONLY}, DROPEFFECT_COPY, {}, {}, {true}, static_cast<DWORD>(-1)},
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedVolume fresh;
+    CVolumeFactoryScope scope(&fresh);
+    ui.shown.clear();
+    ui.answers.assign(c.answers.begin(), c.answers.end());
+    std::vector<std::wstring> paths, targets;
+    for (size_t i = 0; i < c.attributes.size(); ++i) {
+      const std::wstring name = L"r" + std::to_wstring(round) + L"_" + std::to_wstring(i) + L".txt";
+      paths.push_back(Write(name, "x"));
+      ASSERT_TRUE(SetFileAttributesW(paths.back().c_str(), c.attributes[i]));
+      targets.push_back(L"\\A:\\" + name);
+    }
+    ++round;
+    auto source = PCSource(paths);
+    EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", c.effect));
+    EXPECT_EQ(c.dialogs, Boxes());
+    for (size_t i = 0; i < targets.size(); ++i)
+      EXPECT_EQ(c.sent[i], fresh.GetStoredFile(targets[i], nullptr)) << i;
+    const std::vector<DWORD> written = source->DwordsSet(ids.pasteSucceeded);
+    if (c.pasteSucceeded == static_cast<DWORD>(-1))
+      EXPECT_TRUE(written.empty());
+    else
+      EXPECT_EQ(std::vector<DWORD>{c.pasteSucceeded}, written);
   }
 }
 
