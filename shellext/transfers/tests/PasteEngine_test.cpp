@@ -13,6 +13,7 @@
 #include "ItemIDList.h"
 #include "ModuleItemID.h"
 #include "PasteEngine.h"
+#include "ResourceModule.h"
 #include "ResultCodes.h"
 #include "ShellSettingsStub.h"
 #include "TransfersIds.h"
@@ -100,24 +101,33 @@ protected:
   DWORD succeeded = 7;
 };
 
-TEST_F(PasteEngineTest, CopyNamesCountUpPastTheTakenOnes) {
+TEST_F(PasteEngineTest, CopyNamesCountUpPastTheTakenOnesInEveryLanguage) {
+  const LANGID german = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
   struct Case {
+    LANGID language;
     std::vector<const wchar_t*> taken;
     const wchar_t* expected;
   } cases[] = {
-      {{}, L"\\A:\\Copy of f.txt"},
-      {{L"\\A:\\Copy of f.txt"}, L"\\A:\\Copy (2) of f.txt"},
-      {{L"\\A:\\Copy of f.txt", L"\\A:\\Copy (2) of f.txt"}, L"\\A:\\Copy (3) of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), {}, L"\\A:\\Copy of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), {L"\\A:\\Copy of f.txt"}, L"\\A:\\Copy (2) of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK),
+       {L"\\A:\\Copy of f.txt", L"\\A:\\Copy (2) of f.txt"},
+       L"\\A:\\Copy (3) of f.txt"},
+      {german, {}, L"\\A:\\Kopie von f.txt"},
+      {german, {L"\\A:\\Kopie von f.txt"}, L"\\A:\\Kopie (2) von f.txt"},
   };
+  const LANGID previous = g_resourceModule.GetLanguage();
   for (const Case& c : cases) {
+    g_resourceModule.SetLanguage(c.language);
     CScriptedVolume names;
     for (const wchar_t* taken : c.taken) {
       CTestEntries rows;
       rows.AddEntry(GetLastNameComponent(taken).GetBstr(), 1, kFile, 0, MakeDate(0));
       names.SetListing(taken, rows);
     }
-    EXPECT_STREQ(c.expected, MakeCopyName(L"\\A:\\f.txt", &names).GetBstr()) << c.taken.size();
+    EXPECT_STREQ(c.expected, MakeCopyName(L"\\A:\\f.txt", &names).GetBstr()) << c.language << " " << c.taken.size();
   }
+  g_resourceModule.SetLanguage(previous);
 }
 
 TEST_F(PasteEngineTest, WriteBackFollowsSourceEffectAndOutcome) {
