@@ -100,6 +100,30 @@ bool ReadDropPaths(PasteJob* job, HDROP drop, UINT count, std::vector<CBstr>* pa
   return complete;
 }
 
+// A DROPFILES block can come from any process: its list must start after the
+// header and end, with its empty name, inside the block.
+bool IsWellFormedDrop(HGLOBAL block) {
+  const SIZE_T size = GlobalSize(block);
+  const BYTE* bytes = static_cast<const BYTE*>(GlobalLock(block));
+  if (!bytes) return false;
+  bool ended = false;
+  if (size >= sizeof(DROPFILES)) {
+    const auto* header = reinterpret_cast<const DROPFILES*>(bytes);
+    const SIZE_T unit = header->fWide ? 2 : 1;
+    bool previousWasNul = false;
+    for (SIZE_T at = header->pFiles; at >= sizeof(DROPFILES) && at + unit <= size; at += unit) {
+      const bool nul = bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0);
+      if (nul && previousWasNul) {
+        ended = true;
+        break;
+      }
+      previousWasNul = nul;
+    }
+  }
+  GlobalUnlock(block);
+  return ended;
+}
+
 ULONGLONG SizeOf(const WIN32_FIND_DATAW& found) {
   return (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
 }
@@ -293,6 +317,7 @@ unsigned __stdcall PasteWorkerThread(void* parameter) {
 bool WaitForPasteOperations(DWORD timeoutMs) { return Workers().WaitIdle(timeoutMs); }
 
 HRESULT CopyFromPC(PasteJob* job, HDROP drop) {
+  if (!IsWellFormedDrop(reinterpret_cast<HGLOBAL>(drop))) return E_UNEXPECTED;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   if (count < 1) return E_UNEXPECTED;
   std::vector<CBstr> paths(count);

@@ -535,6 +535,30 @@ TEST_F(PastePCTest, SystemAndReadOnlyFilesAreAskedBeforeAMove) {
   }
 }
 
+// File lists from other processes: one that runs past its block, or starts
+// inside the header, is refused before any file is touched.
+TEST_F(PastePCTest, MalformedFileListsAreRefused) {
+  const std::wstring file = Write(L"a.txt", "a");
+  std::vector<BYTE> good = CFakeDataObject::HdropOf({file});
+  std::vector<BYTE> unended = good;
+  unended.resize(unended.size() - 4);   // no empty name, the last name cut
+  std::vector<BYTE> outside = good;
+  reinterpret_cast<DROPFILES*>(outside.data())->pFiles = 4096;
+  std::vector<BYTE> inHeader = good;
+  reinterpret_cast<DROPFILES*>(inHeader.data())->pFiles = 4;
+  for (const std::vector<BYTE>* block : {&unended, &outside, &inHeader}) {
+    ComPtr<CFakeDataObject> source = CFakeDataObject::Make();
+    source->Serve(ids.hdrop, *block);
+    EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", DROPEFFECT_MOVE));
+    EXPECT_TRUE(Changes().empty());
+    EXPECT_EQ(std::vector<DWORD>{0}, source->DwordsSet(ids.pasteSucceeded));
+    EXPECT_EQ(0u, succeeded);
+  }
+  auto source = PCSource({file});
+  EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", DROPEFFECT_COPY));
+  EXPECT_EQ("a", Stored(L"\\A:\\a.txt"));
+}
+
 // A paste without a data object takes the clipboard's, and the effect the
 // clipboard's object prefers.
 TEST_F(PastePCTest, PasteTakesTheClipboardsObject) {
