@@ -266,7 +266,8 @@ TEST_F(PasteEngineTest, FailedModuleCopyAsksAndCancelStops) {
     ui.shown.clear();
     ui.answers = {c.answer};
     volume.Fail(L"Copy \\A:\\d\\b \\A:\\e\\b", E_FAIL, L"The module is full.");
-    auto source = ModuleSource(L"\\A:\\d", {{L"\\A:\\d\\a", 1, kFile}, {L"\\A:\\d\\b", 1, kFile}, {L"\\A:\\d\\c", 1, kFile}});
+    auto source =
+        ModuleSource(L"\\A:\\d", {{L"\\A:\\d\\a", 1, kFile}, {L"\\A:\\d\\b", 1, kFile}, {L"\\A:\\d\\c", 1, kFile}});
     EXPECT_EQ(static_cast<HRESULT>(S_OK), Paste(source.Get(), L"\\A:\\e", DROPEFFECT_MOVE));
     EXPECT_EQ(c.copies, Changes());
     ASSERT_EQ(1u, ui.shown.size());

@@ -29,7 +29,9 @@ const TreeFile kTree[] = {
 };
 const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
 // File i of the tree holds Pattern(size, i + 1).
-inline std::vector<BYTE> TreeBytes(size_t index) { return Pattern(kTree[index].size, static_cast<unsigned>(index + 1)); }
+inline std::vector<BYTE> TreeBytes(size_t index) {
+  return Pattern(kTree[index].size, static_cast<unsigned>(index + 1));
+}
 
 // A PC folder and all below it, read-only files too.
 inline void RemovePCTree(const std::wstring& folder) {
