@@ -34,6 +34,7 @@ public:
   std::map<std::wstring, std::string> files;
   std::function<HRESULT(int read)> onRead;   // S_OK lets the read run
   int reads = 0;
+  volatile LONG liveStreams = 0;
   std::vector<std::wstring> deleted;   // by the delete operation's thread
 
   STDMETHODIMP Delete(BSTR path) override {
@@ -51,7 +52,9 @@ private:
   class CStream final : public IStream {
   public:
     CStream(CHookedVolume* owner, std::shared_ptr<std::string> bytes, size_t position)
-        : m_owner(owner), m_bytes(std::move(bytes)), m_position(position) {}
+        : m_owner(owner), m_bytes(std::move(bytes)), m_position(position) {
+      InterlockedIncrement(&m_owner->liveStreams);
+    }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
       if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IStream) || IsEqualIID(riid, IID_ISequentialStream)) {
         *ppv = static_cast<IStream*>(this);
@@ -61,9 +64,9 @@ private:
       *ppv = nullptr;
       return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_references); }
     STDMETHODIMP_(ULONG) Release() override {
-      const ULONG left = --m_references;
+      const ULONG left = InterlockedDecrement(&m_references);
       if (!left) delete this;
       return left;
     }
@@ -108,11 +111,11 @@ private:
     STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
 
   private:
-    ~CStream() = default;
+    ~CStream() { InterlockedDecrement(&m_owner->liveStreams); }
     CHookedVolume* m_owner;
     std::shared_ptr<std::string> m_bytes;
     size_t m_position;
-    ULONG m_references = 1;
+    LONG m_references = 1;
   };
 };
 
@@ -614,6 +617,36 @@ TEST_F(DataObjectTest, ACutViewGetsItsMarksResetWhenTheObjectGoes) {
     ASSERT_TRUE(data);
   }
   EXPECT_EQ(1, view.cutMarkResets);
+}
+
+}  // namespace
+
+namespace {
+
+// Pumps until no stream of the hooked volume is held, or 10 s have passed.
+bool WaitForNoStreams(const CHookedVolume& volume) {
+  for (int i = 0; i < 1000 && volume.liveStreams != 0; ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(10);
+  }
+  return volume.liveStreams == 0;
+}
+
+// Pasted twice (the first paste puts a fresh copy on the clipboard), then
+// emptied: the owner thread lets go of every server stream.
+TEST_F(HookedDataObjectTest, AnEmptiedClipboardLetsGoOfEveryStream) {
+  std::vector<LPCITEMIDLIST> lists;
+  for (const CItemIDList& item : items) lists.push_back(item.Get());
+  ASSERT_EQ(S_OK, PutItemsOnClipboard(L"\\A:", nullptr, lists.data(), 3, DROPEFFECT_COPY, nullptr));
+  EXPECT_LT(0, hooked.liveStreams);
+  for (int paste = 0; paste < 2; ++paste) {
+    ComPtr<IDataObject> pasted;
+    ASSERT_EQ(S_OK, OleGetClipboard(&pasted));
+    for (LONG index : {0, 1, 2}) EXPECT_EQ(S_OK, Read(pasted.Get(), index)) << paste << " " << index;
+  }
+  EXPECT_EQ(S_OK, OleSetClipboard(nullptr));
+  EXPECT_TRUE(WaitForNoStreams(hooked)) << hooked.liveStreams << " streams are still held";
 }
 
 }  // namespace
