@@ -187,6 +187,14 @@ TEST_F(NamespaceShell, MyComputerBindsIntoTheModuleAndItsFiles) {
   std::vector<Child> folders = Children(card.Get(), SHCONTF_FOLDERS, 0);
   EXPECT_NE(Find(folders, L"dir"), nullptr);
   EXPECT_EQ(Find(folders, L"f.txt"), nullptr);
+
+  // A rename through the shell's folder lands on the module's card.
+  EXPECT_EQ(card->SetNameOf(nullptr, f->item.get(), L"renamed.txt", SHGDN_INFOLDER, nullptr), S_OK);
+  EXPECT_EQ(GetFileAttributesW(HostPath(L"A\\f.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(HostPath(L"A\\renamed.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  std::vector<Child> after = Children(card.Get(), SHCONTF_NONFOLDERS, 0);
+  EXPECT_NE(Find(after, L"renamed.txt"), nullptr);
+  EXPECT_EQ(Find(after, L"f.txt"), nullptr);
 }
 
 }  // namespace
