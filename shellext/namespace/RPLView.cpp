@@ -427,6 +427,13 @@ HRESULT RPLView::TranslateAccelerator(MSG* message) {
 LRESULT RPLView::OnListKey(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
   MSG msg = {m_list.Handle(), message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
   handled = m_focusKeys && ::TranslateAcceleratorW(m_hWnd, m_focusKeys, &msg);
+  // Backspace goes up. Explorer's frame takes the key before the view sees it;
+  // hosts without that frame leave it to the view.
+  if (!handled && message == WM_KEYDOWN && wParam == VK_BACK && GetKeyState(VK_MENU) >= 0 &&
+      GetKeyState(VK_CONTROL) >= 0) {
+    handled = TRUE;
+    BrowseTo(SBSP_PARENT | SBSP_SAMEBROWSER);
+  }
   return 0;
 }
 

@@ -381,6 +381,10 @@ TEST_F(ViewHostTest, ShellViewContract) {
   ASSERT_EQ(browser.browsed.size(), 2u);
   EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_NAVIGATEBACK | SBSP_SAMEBROWSER));
   EXPECT_EQ(browser.browsed[1].flags, static_cast<UINT>(SBSP_NAVIGATEFORWARD | SBSP_SAMEBROWSER));
+  // Backspace in the list goes up, for hosts whose frame does not take it first.
+  SendMessageW(view->ListWindow(), WM_KEYDOWN, VK_BACK, 0);
+  ASSERT_EQ(browser.browsed.size(), 3u);
+  EXPECT_EQ(browser.browsed[2].flags, static_cast<UINT>(SBSP_PARENT | SBSP_SAMEBROWSER));
 
   void* data = nullptr;
   EXPECT_EQ(view->GetItemObject(SVGIO_SELECTION, IID_IUnknown, &data), E_NOINTERFACE);
