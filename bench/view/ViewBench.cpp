@@ -22,10 +22,9 @@
 #include "ScriptedShellUi.h"
 #include "ScriptedVolume.h"
 #include "Seams.h"
-#include "ServerFixture.h"
+#include "ModuleServerTest.h"
 #include "ShellSettingsStub.h"
 #include "SimFixture.h"
-#include "SuiteSettings.h"
 #include "TestEntries.h"
 
 namespace {
@@ -145,13 +144,11 @@ TEST(ViewBench, FakeHostOverAScriptedVolume) {
   CoUninitialize();
 }
 
-class ViewServerBench : public SimTestOf<ServerClientTest> {
+class ViewServerBench : public CModuleServerTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     for (int size : kSizes) {
       const std::wstring folder = L"A\\many" + std::to_wstring(size);
       MakeHostDir(folder);
@@ -159,22 +156,12 @@ protected:
     }
     ASSERT_EQ(CreateModuleVolume(&volume), S_OK);
   }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
+  void ReleaseClients() override { volume.Reset(); }
   void DropServerCache() {
     ASSERT_EQ(volume->BroadcastChangeNotification(Text(L"\\<INVALIDATE_CACHE_CHANGE")), S_OK);
   }
 
   ComPtr<IVKSVolume> volume;
-
-private:
-  CSavedSetting m_savedPort{L"Port"};
 };
 
 TEST_F(ViewServerBench, NavigationAgainstTheListingAlone) {

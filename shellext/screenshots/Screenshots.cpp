@@ -71,7 +71,7 @@ protected:
     ASSERT_TRUE(explorer.Start());
     MoveWindow(explorer.Window(), 0, 0, 760, 480, TRUE);
   }
-  void ReleaseShell() override {
+  void ReleaseClients() override {
     if (explorer.Window()) explorer.Close();
   }
 

@@ -83,7 +83,7 @@ protected:
     SetHostTime(L"A\\f.txt");
     ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
   }
-  void ReleaseShell() override { desktop.Reset(); }
+  void ReleaseClients() override { desktop.Reset(); }
   // 2024-03-05 12:00 UTC: midday, so that no time zone moves the day.
   static void SetHostTime(const std::wstring& relative) {
     SYSTEMTIME time = {2024, 3, 2, 5, 12, 0, 0, 0};

@@ -24,7 +24,7 @@ protected:
     ASSERT_TRUE(WriteHostFile(L"A\\f.txt", std::vector<BYTE>(2048, 'x')));
   }
   // Explorer goes before the server: its view holds the server's volume.
-  void ReleaseShell() override {
+  void ReleaseClients() override {
     if (explorer.Window()) EXPECT_EQ(explorer.Close(), 0) << "explorer ends cleanly";
   }
 

@@ -17,10 +17,10 @@
 #include "ResourceModule.h"
 #include "ScriptedShellUi.h"
 #include "Seams.h"
+#include "ModuleServerTest.h"
 #include "ServerFixture.h"
 #include "ShellSettingsStub.h"
 #include "SimFixture.h"
-#include "SuiteSettings.h"
 
 namespace {
 
@@ -33,13 +33,11 @@ bool Lists(HWND list, const wchar_t* name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-class ViewSim : public SimTestOf<ServerClientTest> {
+class ViewSim : public CModuleServerTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     MakeHostDir(L"A\\dir");
     ASSERT_TRUE(WriteHostFile(L"A\\dir\\inner.txt", std::vector<BYTE>(3, 'i')));
     ASSERT_TRUE(WriteHostFile(L"A\\f.txt", std::vector<BYTE>(2048, 'x')));
@@ -48,18 +46,13 @@ protected:
     m_user.Set(kAdvancedKeyPath, nullptr, 0, nullptr, 0);
     m_browser = new CFakeShellBrowser();
   }
-  void StopServer() override {
+  void ReleaseClients() override {
     if (m_browser) m_browser->CloseView();
     delete m_browser;
     m_browser = nullptr;
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
   }
   void TearDown() override {
-    SimTestOf<ServerClientTest>::TearDown();
+    CModuleServerTest::TearDown();
     g_resourceModule.SetLanguage(m_language);
   }
   RPLView* Show(const wchar_t* path) {
@@ -91,7 +84,6 @@ protected:
 
 private:
   CScratchUserRoot m_user{kScratch};
-  CSavedSetting m_savedPort{L"Port"};
   LANGID m_language = 0;
 };
 
