@@ -27,8 +27,10 @@ protected:
     ReleaseClients();
     CoFreeUnusedLibraries();
     if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
+      ComPtr<IVKSGeneral> general = vkstest::Create<IVKSGeneral>(CLSID_VKSGeneral);
+      if (general) {
+        EXPECT_EQ(S_OK, general->Shutdown(10000));
+      }
     }
     SimTestOf::StopServer();
   }

@@ -1,6 +1,6 @@
-// shell/ModuleShellTest.h - tests through Wine's own shell: the real server on
-// the simulator and the extension's DLL registered (the registry put back
-// afterwards).
+// shell/ModuleShellTest.h - tests through Wine's own shell: the extension's
+// DLL registered (the registry put back afterwards), alone or with the real
+// server on the simulator.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,25 +10,38 @@
 
 namespace shelltest {
 
+// The DLL loaded and registered for the holder's lifetime.
+class CRegisteredExtension {
+public:
+  CRegisteredExtension() = default;
+  ~CRegisteredExtension() {
+    if (m_dll) FreeLibrary(m_dll);
+  }
+  CRegisteredExtension(const CRegisteredExtension&) = delete;
+  CRegisteredExtension& operator=(const CRegisteredExtension&) = delete;
+
+  HRESULT Register() {
+    if (!m_dll) m_dll = LoadLibraryW(ShellExtDllPath());
+    if (!m_dll) return HRESULT_FROM_WIN32(GetLastError());
+    auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m_dll, "DllRegisterServer")));
+    return reg ? reg() : E_NOINTERFACE;
+  }
+
+private:
+  CSavedRegistration m_saved;
+  HMODULE m_dll = nullptr;
+};
+
 class CModuleShellTest : public CModuleServerTest {
 protected:
   void SetUp() override {
     CModuleServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    m_dll = LoadLibraryW(ShellExtDllPath());
-    ASSERT_NE(m_dll, nullptr);
-    auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m_dll, "DllRegisterServer")));
-    ASSERT_NE(reg, nullptr);
-    ASSERT_EQ(reg(), S_OK);
-  }
-  void TearDown() override {
-    CModuleServerTest::TearDown();
-    if (m_dll) FreeLibrary(m_dll);
+    ASSERT_EQ(m_extension.Register(), S_OK);
   }
 
 private:
-  HMODULE m_dll = nullptr;
-  CSavedRegistration m_saved;
+  CRegisteredExtension m_extension;
 };
 
 }  // namespace shelltest
