@@ -131,7 +131,9 @@ bool CWineExplorer::Start(DWORD timeoutMs) {
         FindRecord record = {L"ExplorerWClass", m_process.dwProcessId, nullptr};
         EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&record));
         m_window = record.found;
-        return m_window && Descendant(m_window, L"ComboBoxEx32");
+        // Ready once its first folder is shown: a location typed before that
+        // would be overtaken by the start's own navigation.
+        return m_window && Descendant(m_window, L"ComboBoxEx32") && Descendant(m_window, L"SHELLDLL_DefView");
       },
       timeoutMs);
 }
@@ -146,6 +148,21 @@ bool CWineExplorer::Navigate(const wchar_t* location) {
 
 HWND CWineExplorer::ViewList() const {
   return Descendant(Descendant(m_window, L"VKS View Window"), L"SysListView32");
+}
+
+std::string CWineExplorer::WindowClasses() const {
+  std::string classes;
+  auto add = [](HWND window, LPARAM param) -> BOOL {
+    char name[64] = {};
+    GetClassNameA(window, name, 64);
+    *reinterpret_cast<std::string*>(param) += std::string(name) + " ";
+    return TRUE;
+  };
+  if (m_window) {
+    add(m_window, reinterpret_cast<LPARAM>(&classes));
+    EnumChildWindows(m_window, add, reinterpret_cast<LPARAM>(&classes));
+  }
+  return classes;
 }
 
 std::vector<std::wstring> CWineExplorer::Rows() const { return CRemoteListView(ViewList()).Column(0); }

@@ -51,6 +51,8 @@ public:
   bool WaitForRows(const std::vector<std::wstring>& names, DWORD timeoutMs = 20000) const;
   // The names the hosted view's list shows now.
   std::vector<std::wstring> Rows() const;
+  // The classes of the window and its descendants, for failure messages.
+  std::string WindowClasses() const;
   // Selects the named row and presses the key in the view's list.
   bool PressOnRow(const std::wstring& name, UINT key);
   bool PressInList(UINT key);

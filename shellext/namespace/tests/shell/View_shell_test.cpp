@@ -34,7 +34,7 @@ protected:
 TEST_F(ExplorerShell, HostsTheViewFromTheRootToAFolderAndBack) {
   ASSERT_TRUE(explorer.Start());
   ASSERT_TRUE(explorer.Navigate(kModuleLocation));
-  ASSERT_TRUE(explorer.WaitForRows({L"Module Disk (A:)"})) << explorer.Rows().size() << " rows";
+  ASSERT_TRUE(explorer.WaitForRows({L"Module Disk (A:)"})) << explorer.WindowClasses();
   {
     CRemoteListView list(explorer.ViewList());
     ASSERT_TRUE(list.IsOpen());
