@@ -1,0 +1,64 @@
+// namespace/ViewActionStubs.cpp - stand-ins for the clipboard, drag, paste,
+// delete, property sheet, format and search work until their own files
+// define them (build with VKS_HAVE_VIEW_ACTIONS then, or delete this file).
+#ifndef VKS_HAVE_VIEW_ACTIONS
+#include "ViewActions.h"
+#include "ClipboardFormats.h"
+
+HRESULT PutItemsOnClipboard(const wchar_t*, RPLView*, const CItemIDList*, int, DWORD, IVKSNotifySink*) {
+  return E_NOTIMPL;
+}
+
+bool ClipboardHasPastableData() {
+  IDataObject* data = nullptr;
+  if (FAILED(OleGetClipboard(&data)) || !data) return false;
+  bool pastable = false;
+  const UINT formats[] = {ClipboardFormats().hdrop ? ClipboardFormats().hdrop : CF_HDROP,
+                          ClipboardFormats().directoryData};
+  for (UINT format : formats) {
+    if (!format) continue;
+    FORMATETC wanted = {static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    if (data->QueryGetData(&wanted) == S_OK) pastable = true;
+  }
+  data->Release();
+  return pastable;
+}
+
+HRESULT CreateDataObject(const wchar_t*, RPLView*, const CItemIDList*, int, DWORD, IVKSNotifySink*, bool,
+                         IDataObject** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT SetDataObjectDword(IDataObject*, UINT, DWORD) { return E_NOTIMPL; }
+
+HRESULT CreateDropSource(RPLView*, int, IDataObject*, IDropSource** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT CreateViewDropTarget(RPLView*, const wchar_t*, IDropTarget** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT StartPasteOperation(const wchar_t*, HWND, IDataObject*, DWORD, BOOL, DWORD, BOOL* done) {
+  if (done) *done = FALSE;
+  return E_NOTIMPL;
+}
+
+HRESULT StartDeleteOperation(const wchar_t*, CItemIDList* items, int, BOOL, HWND, IVKSNotifySink*) {
+  delete[] items;
+  return E_NOTIMPL;
+}
+
+HRESULT ShowPropertySheet(const wchar_t*, CItemIDList* items, int) {
+  delete[] items;
+  return E_NOTIMPL;
+}
+
+HRESULT ShowFormatDialog(const wchar_t*, ULONGLONG) { return E_NOTIMPL; }
+
+HRESULT OpenSearchWindow(const wchar_t*) { return E_NOTIMPL; }
+
+#endif
