@@ -10,18 +10,8 @@ HRESULT PutItemsOnClipboard(const wchar_t*, RPLView*, const CItemIDList*, int, D
 }
 
 bool ClipboardHasPastableData() {
-  IDataObject* data = nullptr;
-  if (FAILED(OleGetClipboard(&data)) || !data) return false;
-  bool pastable = false;
-  const UINT formats[] = {ClipboardFormats().hdrop ? ClipboardFormats().hdrop : CF_HDROP,
-                          ClipboardFormats().directoryData};
-  for (UINT format : formats) {
-    if (!format) continue;
-    FORMATETC wanted = {static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    if (data->QueryGetData(&wanted) == S_OK) pastable = true;
-  }
-  data->Release();
-  return pastable;
+  const UINT directory = ClipboardFormats().directoryData;
+  return IsClipboardFormatAvailable(CF_HDROP) || (directory && IsClipboardFormatAvailable(directory));
 }
 
 HRESULT CreateDataObject(const wchar_t*, RPLView*, const CItemIDList*, int, DWORD, IVKSNotifySink*, bool,
