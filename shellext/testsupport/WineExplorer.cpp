@@ -131,16 +131,23 @@ bool CWineExplorer::Start(DWORD timeoutMs) {
         FindRecord record = {L"ExplorerWClass", m_process.dwProcessId, nullptr};
         EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&record));
         m_window = record.found;
-        // Ready once its first folder is shown: a location typed before that
-        // would be overtaken by the start's own navigation.
-        return m_window && Descendant(m_window, L"ComboBoxEx32") && Descendant(m_window, L"SHELLDLL_DefView");
+        // Ready once its first folder is shown and named in the location box:
+        // a location typed before that is overwritten by the start's own.
+        // (Its text is read by message: GetWindowText of another process's
+        // control gives only the window's own title.)
+        return m_window && Descendant(m_window, L"SHELLDLL_DefView") &&
+               SendMessageW(LocationEdit(), WM_GETTEXTLENGTH, 0, 0) > 0;
       },
       timeoutMs);
 }
 
-bool CWineExplorer::Navigate(const wchar_t* location) {
+HWND CWineExplorer::LocationEdit() const {
   HWND combo = Descendant(m_window, L"ComboBoxEx32");
-  HWND edit = combo ? reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0)) : nullptr;
+  return combo ? reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0)) : nullptr;
+}
+
+bool CWineExplorer::Navigate(const wchar_t* location) {
+  HWND edit = LocationEdit();
   if (!edit) return false;
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(location));
   return PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1) != FALSE;

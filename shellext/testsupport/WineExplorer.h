@@ -61,6 +61,8 @@ public:
   int Close(DWORD timeoutMs = 20000);
 
 private:
+  HWND LocationEdit() const;
+
   PROCESS_INFORMATION m_process = {};
   HWND m_window = nullptr;
 };
