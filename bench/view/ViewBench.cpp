@@ -17,6 +17,8 @@
 #include "ControlReaders.h"
 #include "FakeShellBrowser.h"
 #include "ItemIDList.h"
+#include "ModuleEntry.h"
+#include "PlatformProbe.h"
 #include "RPLView.h"
 #include "ResourceModule.h"
 #include "ScriptedShellUi.h"
@@ -96,21 +98,30 @@ void PrintHeader(bool withSortAndRefresh) {
   printf("\n");
 }
 
-class ViewBenchLanguage {
+// English texts, and the list-view version the loaded DLL would find (it
+// decides whether texts are made when a row shows or when it is added).
+class ViewBenchPlatform {
 public:
-  ViewBenchLanguage() : m_language(g_resourceModule.GetLanguage()) {
+  ViewBenchPlatform() : m_language(g_resourceModule.GetLanguage()), m_comctl(Comctl32Version()) {
     g_resourceModule.SetLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    DWORD major = 4, minor = 0;
+    GetDllVersion(&major, &minor, L"comctl32.dll");
+    SetComctl32VersionForTest({major, minor});
   }
-  ~ViewBenchLanguage() { g_resourceModule.SetLanguage(m_language); }
+  ~ViewBenchPlatform() {
+    g_resourceModule.SetLanguage(m_language);
+    SetComctl32VersionForTest(m_comctl);
+  }
 
 private:
   LANGID m_language;
+  DllVersion m_comctl;
 };
 
 TEST(ViewBench, FakeHostOverAScriptedVolume) {
   CoInitialize(nullptr);
   {
-    ViewBenchLanguage language;
+    ViewBenchPlatform platform;
     CShellSettingsStub settings;
     CScriptedShellUi ui;
     CScriptedVolume volume;
@@ -169,7 +180,7 @@ TEST_F(ViewServerBench, NavigationAgainstTheListingAlone) {
   const unsigned rate = rateText && *rateText ? static_cast<unsigned>(atoi(rateText)) : 921600u;
   ASSERT_TRUE(sim.Command("obex pace baud " + std::to_string(rate)));
   ASSERT_TRUE(sim.Command("obex pace on"));
-  ViewBenchLanguage language;
+  ViewBenchPlatform platform;
   CShellSettingsStub settings;
   CScriptedShellUi ui;
   PrintHeader(false);

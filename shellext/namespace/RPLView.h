@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <commctrl.h>
+#include <map>
 #include <string>
 #include <vector>
 #include "ComBase.h"
@@ -239,6 +240,7 @@ private:
   void FreeEntries();
   void FillList();
   void AddEntryRow(int entry, int position);
+  int CachedIconIndex(LPCITEMIDLIST item, ULONG attributes);
   void AddDriveRow(int entry, int position);
   void SetSubItemTexts(int row, const CItemIDList& entry);
   CBstr SubItemText(const CItemIDList& entry, int subItem) const;
@@ -356,6 +358,7 @@ private:
   UINT m_uiState = 0;
   bool m_refreshing = false;
   ListingSettings m_listing = {true, true, true};
+  std::map<std::wstring, int> m_iconIndices;   // per fill: attributes and extension to icon
   // Menus and toolbar.
   HMENU m_menuBar = nullptr;
   HMENU m_fileMenu = nullptr;
