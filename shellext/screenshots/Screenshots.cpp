@@ -27,7 +27,13 @@ bool SaveWindowPicture(HWND window, const std::wstring& file) {
   if (!GetWindowRect(window, &rect)) return false;
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0) return false;
-  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB};
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
   void* bits = nullptr;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -42,7 +48,9 @@ bool SaveWindowPicture(HWND window, const std::wstring& file) {
   if (ok) {
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     const DWORD imageBytes = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER fileHeader = {0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;   // "BM"
+    fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof header;
     fileHeader.bfSize = fileHeader.bfOffBits + imageBytes;
     FILE* out = _wfopen(file.c_str(), L"wb");
     ok = out && fwrite(&fileHeader, sizeof fileHeader, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
