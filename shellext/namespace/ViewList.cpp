@@ -61,10 +61,13 @@ void RPLView::FillList() {
   m_list.SendMessage(WM_SETREDRAW, FALSE);
   m_list.SendMessage(LVM_DELETEALLITEMS);
   m_listing = ReadListingSettings();
+  m_iconIndices.clear();
   m_list.SendMessage(LVM_SETITEMCOUNT, m_entryCount);
+  // Appended, then sorted once: inserting each row in front moves every row
+  // already there.
   for (int i = 0; i < m_entryCount; ++i) {
-    if (m_driveList) AddDriveRow(i, 0);
-    else AddEntryRow(i, 0);
+    if (m_driveList) AddDriveRow(i, INT_MAX);
+    else AddEntryRow(i, INT_MAX);
   }
   SortRows();
   if (RowCount() > 0) {
@@ -73,6 +76,22 @@ void RPLView::FillList() {
     m_list.SendMessage(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
   }
   m_list.SendMessage(WM_SETREDRAW, TRUE);
+}
+
+// By attributes alone the shell gives every name of one extension the same
+// icon, and asking it costs as much as the rest of a row.
+int RPLView::CachedIconIndex(LPCITEMIDLIST item, ULONG attributes) {
+  CBstr name = GetItemNameString(item);
+  const wchar_t* text = TextOf(name);
+  const wchar_t* dot = wcsrchr(text, L'.');
+  std::wstring key = std::to_wstring(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) + L"|" +
+                     (dot ? dot : L"");
+  CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+  auto known = m_iconIndices.find(key);
+  if (known != m_iconIndices.end()) return known->second;
+  const int image = GetSysIconIndex(text, attributes, 0);
+  m_iconIndices.emplace(std::move(key), image);
+  return image;
 }
 
 void RPLView::AddEntryRow(int entry, int position) {
@@ -88,8 +107,7 @@ void RPLView::AddEntryRow(int entry, int position) {
   row.pszText = LPSTR_TEXTCALLBACKW;
   row.lParam = reinterpret_cast<LPARAM>(m_entries[entry]);
   if (!(m_settings.fFlags & FWF_NOICONS)) {
-    CBstr name = GetItemNameString(item);
-    int image = GetSysIconIndex(TextOf(name), attributes, 0);
+    int image = CachedIconIndex(item, attributes);
     row.mask |= LVIF_IMAGE;
     row.iImage = image < 0 ? 0 : image;
     if (attributes & FILE_ATTRIBUTE_HIDDEN) {
