@@ -36,6 +36,13 @@ protected:
                                       .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon))
                                       .AddEntry(L"sub2", 0, 0x10, kNoon, MakeDate(kNoon)));
     ShowWindow(browser.Window(), SW_SHOWNOACTIVATE);
+    // The entry registers the panel's class when the DLL loads.
+    WNDCLASSW panel = {};
+    panel.lpfnWndProc = DefWindowProcW;
+    panel.hInstance = GetModuleHandleW(nullptr);
+    panel.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    panel.lpszClassName = kWebViewWindowClass;
+    RegisterClassW(&panel);
   }
   ~CViewFixture() override {
     browser.CloseView();
