@@ -80,10 +80,11 @@ protected:
     int count = 0;
     ListViewSelect(view->ListWindow(), {row});
     if (FAILED(view->GetSelectedItems(&items, &count))) return E_UNEXPECTED;
-    SetTimer(nullptr, 0, 20, EditTimer);
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, EditTimer);
     view->AddRef();
     HRESULT hr = view->HandleRename(items[0].GetItem(0));
     view->Release();
+    KillTimer(nullptr, timer);
     delete[] items;
     return hr;
   }
@@ -253,8 +254,9 @@ TEST_F(ViewInputTest, NewFolderTakesAFreeNameAndStartsItsRename) {
   script.list = view->ListWindow();
   script.volume = &volume;
   g_script = &script;
-  SetTimer(nullptr, 0, 20, EditTimer);
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, EditTimer);
   SendCommand(view->m_hWnd, IDM_NEW_FOLDER);
+  KillTimer(nullptr, timer);
   EXPECT_TRUE(Called(volume.Calls(), L"CreateDir \\A:\\New folder (3)"));
   EXPECT_EQ(script.seenText, L"New folder (3)");
   EXPECT_EQ(script.seenSinks, 0u);
