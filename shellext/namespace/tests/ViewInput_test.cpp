@@ -58,7 +58,7 @@ protected:
   ~ViewInputTest() override { g_script = nullptr; }
 
   POINT RowPoint(HWND list, int row) {
-    RECT rect = {LVIR_LABEL};
+    RECT rect = {LVIR_LABEL, 0, 0, 0};
     SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
     return POINT{rect.left + 3, (rect.top + rect.bottom) / 2};
   }
@@ -107,7 +107,7 @@ TEST_F(ViewInputTest, ClicksOpenInSingleClickModeWithinTheDragDistance) {
       SendMessageW(view->PanelWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(folder.x, folder.y));
       Click(view, NM_CLICK, POINT{folder.x + c.dx, folder.y});
       ASSERT_EQ(browser.browsed.size(), single && c.opens ? 1u : 0u) << single << " " << c.dx;
-      if (!browser.browsed.empty()) EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_RELATIVE));
+      if (!browser.browsed.empty()) { EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_RELATIVE)); }
     }
   }
 }

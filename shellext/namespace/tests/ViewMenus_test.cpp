@@ -118,9 +118,9 @@ TEST_F(ViewMenusTest, FilePopupFollowsTheKindAndTheFolder) {
     if (!c.focus) {
       HMENU file = Popup(FCIDM_MENU_FILE);
       EXPECT_FALSE(Enabled(file, 41029));
-      if (!*c.path) EXPECT_TRUE(Enabled(file, 40997));
-      if (std::wstring(c.path) == L"\\A:") EXPECT_FALSE(Enabled(file, 40995));
-      if (std::wstring(c.path) == L"\\A:\\sub") EXPECT_FALSE(Enabled(file, 8211));
+      if (!*c.path) { EXPECT_TRUE(Enabled(file, 40997)); }
+      if (std::wstring(c.path) == L"\\A:") { EXPECT_FALSE(Enabled(file, 40995)); }
+      if (std::wstring(c.path) == L"\\A:\\sub") { EXPECT_FALSE(Enabled(file, 8211)); }
     }
     // Opened again, it starts from Explorer's own items.
     EXPECT_EQ(OpenedFilePopup(view), c.items);
@@ -313,7 +313,7 @@ TEST_F(ViewMenusTest, ContextMenusByTargetAndTheChoiceRuns) {
   ASSERT_TRUE(view);
   HWND list = view->ListWindow();
   auto rowPoint = [list](int row) {
-    RECT rect = {LVIR_LABEL};
+    RECT rect = {LVIR_LABEL, 0, 0, 0};
     SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
     return POINT{rect.left + 2, (rect.top + rect.bottom) / 2};
   };
