@@ -260,7 +260,10 @@ private:
   // Commands.
   void SortBy(UINT command);
   void OnColumnClick(int column);
-  void BrowseTo(UINT flags);
+  // item null: the browser's own navigation.
+  void BrowseTo(UINT flags, LPCITEMIDLIST item = nullptr);
+  void SetAllRowsState(UINT mask, UINT state);
+  void ShowCannotOpenFile();
   void RefreshCommand();
   void InvertSelection();
   void SetFocusToList();

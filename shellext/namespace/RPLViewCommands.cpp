@@ -144,8 +144,9 @@ CBstr RPLView::FolderParentPath() const { return GetItemFolderPart(TextOf(m_path
 
 // Cut, copy and delete act on the selection while the view has the focus;
 // otherwise on every drive of the drive list, or on the shown folder itself
-// inside its parent. Properties take the selection or the folder alone; paste
-// the folder under the context menu or the view's own.
+// inside its parent. Properties take the selection or the folder alone;
+// format and the standard folders the selection; paste the folder under the
+// context menu or the view's own.
 ViewCommandTarget RPLView::GetCommandTarget(UINT command) const {
   ViewCommandTarget target;
   const bool focus = HasFocus();
@@ -161,6 +162,11 @@ ViewCommandTarget RPLView::GetCommandTarget(UINT command) const {
     case IDM_PROPERTIES:
       target.path = m_path;
       if (focus) selected();
+      return target;
+    case IDM_FORMAT:
+    case kStandardFoldersCommand:
+      target.path = m_path;
+      selected();
       return target;
     default: break;
   }
@@ -187,21 +193,24 @@ CBstr RPLView::PasteTarget() const {
   return m_path.GetLength() ? m_path : CBstr(L"");
 }
 
-void RPLView::ResetCutMarks() {
+void RPLView::SetAllRowsState(UINT mask, UINT value) {
   if (!m_list.IsWindow()) return;
   LVITEMW state = {};
-  state.stateMask = LVIS_CUT;
+  state.stateMask = mask;
+  state.state = value;
   m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
 }
 
+void RPLView::ResetCutMarks() { SetAllRowsState(LVIS_CUT, 0); }
+
 void RPLView::MarkCut(bool allRows) {
+  if (allRows) {
+    SetAllRowsState(LVIS_CUT, LVIS_CUT);
+    return;
+  }
   if (!m_list.IsWindow()) return;
   LVITEMW state = {};
   state.stateMask = state.state = LVIS_CUT;
-  if (allRows) {
-    m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    return;
-  }
   for (int row = -1; (row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0;)
     m_list.SendMessage(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
 }
@@ -270,14 +279,7 @@ void RPLView::BrowseToItem(UINT command, const CItemIDList* holder) {
     flags = SBSP_RELATIVE | SBSP_EXPLOREMODE;
     if (FAILED(m_browser->GetControlWindow(FCW_TREE, &tree)) || !tree) flags |= SBSP_NEWBROWSER;
   }
-  // The record is our own copy: the browse may free this view and its rows.
-  CItemIDList record(holder->Get());
-  IShellBrowser* browser = m_browser.Get();
-  browser->AddRef();
-  AddRef();
-  browser->BrowseObject(record.Get(), flags);
-  Release();
-  browser->Release();
+  BrowseTo(flags, holder->Get());
 }
 
 void RPLView::OpenFocusedCommand() {
@@ -286,9 +288,7 @@ void RPLView::OpenFocusedCommand() {
       !(m_list.SendMessage(LVM_GETITEMSTATE, m_hitRow, LVIS_SELECTED) & LVIS_SELECTED))
     return;
   if (!IsFolderOrDrive(focused)) {
-    CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
-    CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
-    ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONERROR);
+    ShowCannotOpenFile();
     return;
   }
   CItemIDList copy(focused->Get());
@@ -306,27 +306,26 @@ void RPLView::FindCommand() {
   OpenSearchWindow(TextOf(start));
 }
 
+void RPLView::ShowCannotOpenFile() {
+  CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
+  CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
+  ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONHAND);
+}
+
+// Format and the standard folders take each selected drive by its name ("A:").
 void RPLView::FormatCommand() {
-  CItemIDList* items = nullptr;
-  int count = 0;
-  if (FAILED(GetSelectedItems(&items, &count))) return;
-  for (int i = 0; i < count; ++i) {
-    LPCITEMIDLIST record = items[i].GetItem(0);
-    if (record) ShowFormatDialog(TextOf(GetLastNameComponent(GetItemName(record))), GetItemSize(record));
-  }
-  delete[] items;
+  ViewCommandTarget target = GetCommandTarget(IDM_FORMAT);
+  for (const CItemIDList& item : target.items)
+    if (LPCITEMIDLIST record = item.GetItem(0))
+      ShowFormatDialog(TextOf(GetLastNameComponent(GetItemName(record))), GetItemSize(record));
 }
 
 void RPLView::StandardFoldersCommand() {
-  CItemIDList* items = nullptr;
-  int count = 0;
-  if (FAILED(GetSelectedItems(&items, &count))) return;
-  for (int i = 0; i < count; ++i) {
-    LPCITEMIDLIST record = items[i].GetItem(0);
-    if (record && m_volume)
-      CreateStdDirsWithMessage(TextOf(GetLastNameComponent(GetItemName(record))), m_volume.Get(), m_list);
-  }
-  delete[] items;
+  ViewCommandTarget target = GetCommandTarget(kStandardFoldersCommand);
+  for (const CItemIDList& item : target.items)
+    if (LPCITEMIDLIST record = item.GetItem(0))
+      if (m_volume)
+        CreateStdDirsWithMessage(TextOf(GetLastNameComponent(GetItemName(record))), m_volume.Get(), m_list);
 }
 
 void RPLView::OpenParentCommand() {
@@ -379,12 +378,14 @@ void RPLView::NewFolderCommand() {
 
 // The browser may destroy this view inside BrowseObject: nothing of the
 // view is touched after it returns, and a reference keeps the object alive.
-void RPLView::BrowseTo(UINT flags) {
+void RPLView::BrowseTo(UINT flags, LPCITEMIDLIST item) {
   IShellBrowser* browser = m_browser.Get();
   if (!browser) return;
+  // Our own copy of the record: the browse may free this view and its rows.
+  CItemIDList record(item);
   browser->AddRef();
   AddRef();
-  browser->BrowseObject(nullptr, flags);
+  browser->BrowseObject(record.Get(), flags);
   Release();
   browser->Release();
 }

@@ -58,20 +58,12 @@ LRESULT RPLView::OnListDoubleClick(POINT client) {
   LPCITEMIDLIST record = entry ? entry->GetItem(0) : nullptr;
   if (!record) return 0;
   if (!IsFolderOrDriveRecord(record)) {
-    CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
-    CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
-    ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONHAND);
+    ShowCannotOpenFile();
     return 0;
   }
-  if (m_browser) {
-    CItemIDList copy(entry->Get());
-    IShellBrowser* browser = m_browser.Get();
-    browser->AddRef();
-    AddRef();
-    browser->BrowseObject(copy.Get(), SBSP_RELATIVE);
-    Release();
-    browser->Release();
-  } else if (m_search) {
+  if (m_browser)
+    BrowseTo(SBSP_RELATIVE, entry->Get());
+  else if (m_search) {
     OpenPathInShell(GetItemName(record), IDM_EXPLORE);
   }
   return 0;
@@ -182,12 +174,7 @@ const CItemIDList* RPLView::HighlightDropTarget(POINT screen) {
   return entry;
 }
 
-void RPLView::ClearDropHighlight() {
-  if (!m_list.IsWindow()) return;
-  LVITEMW state = {};
-  state.stateMask = LVIS_DROPHILITED;
-  m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-}
+void RPLView::ClearDropHighlight() { SetAllRowsState(LVIS_DROPHILITED, 0); }
 
 HRESULT RPLView::MoveSelectedItems(POINT screen) {
   if (!m_list.IsWindow()) return E_UNEXPECTED;
