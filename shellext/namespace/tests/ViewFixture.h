@@ -21,7 +21,7 @@ class CViewFixture : public ::testing::Test {
 protected:
   static constexpr DATE kNoon = 45000.5;
 
-  explicit CViewFixture(const wchar_t* scratch) : m_user(scratch), m_scope(&volume) {
+  explicit CViewFixture(const wchar_t* scratch) : m_user(scratch), m_scope(&volume, &general) {
     OleInitialize(nullptr);
     m_language = g_resourceModule.GetLanguage();
     m_comctl = Comctl32Version();
@@ -87,6 +87,7 @@ protected:
   }
 
   CScriptedVolume volume;
+  CScriptedGeneral general;   // model "MC35i"
   CShellSettingsStub settings;
   CScriptedShellUi ui;
   CFakeShellBrowser browser;

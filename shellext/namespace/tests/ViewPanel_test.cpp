@@ -1,6 +1,9 @@
 // The information panel with the web view forced on: its layout by width,
 // the lines a paint draws for each selection, wrapping, scrolling, erasing.
+#include <algorithm>
 #include "ControlReaders.h"
+#include "SharedMenus.h"
+#include "ResourceIds.h"
 #include "DisplayText.h"
 #include "ViewFixture.h"
 
@@ -141,6 +144,7 @@ TEST_F(ViewPanelTest, LinesForEachSelectionInAFolder) {
 
 TEST_F(ViewPanelTest, LinesForADriveAndDrivesWithTheirSpace) {
   volume.SetDrives({{L"A:", 1000000, 250000, L"Flash"}, {L"B:", 2048, 4096, L"Card"}});
+  general.model = L"";
   RPLView* view = Show(L"");
   ASSERT_TRUE(view);
   HWND list = view->ListWindow();
@@ -158,6 +162,38 @@ TEST_F(ViewPanelTest, LinesForADriveAndDrivesWithTheirSpace) {
               {{L"Module", H, 8, 0, 0}, {L"2 items selected.", T, 8, 28, 0}, {L"Module Disk (A:)", T, 8, 8, 0},
                {L"Module Disk (B:)", T, 8, 0, 0}},
               "drives");
+}
+
+// The server is asked at the listing, never by a paint.
+TEST_F(ViewPanelTest, TheDriveListTitleNamesTheModel) {
+  RPLView* view = Show(L"");
+  ASSERT_TRUE(view);
+  EXPECT_EQ(std::wstring(view->PanelTitle().GetBstr()), L"Module MC35i");
+  auto asked = [this] {
+    auto calls = general.Calls();
+    return std::count(calls.begin(), calls.end(), L"GetMobileModel");
+  };
+  const auto before = asked();
+  ListViewSelect(view->ListWindow(), {0});
+  UpdateWindow(view->PanelWindow());
+  EXPECT_EQ(asked(), before);
+  general.model = L"XT65";
+  view->Refresh();
+  EXPECT_EQ(std::wstring(view->PanelTitle().GetBstr()), L"Module XT65");
+  EXPECT_EQ(asked(), before + 1);
+}
+
+TEST_F(ViewPanelTest, TheRightButtonOnThePanelOpensTheViewMenu) {
+  RPLView* view = Show(L"\\A:");
+  ASSERT_TRUE(view);
+  std::vector<UINT> items;
+  ui.Answer(UiCall::Menu, [&](UiCallRecord& call) -> INT_PTR {
+    items = MenuIds(static_cast<HMENU>(call.argument));
+    return IDM_LIST;
+  });
+  SendMessageW(view->PanelWindow(), WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_EQ(items, MenuIds(GetSharedPopupMenu(kViewPopup)));
+  EXPECT_EQ(GetWindowLongPtrW(view->ListWindow(), GWL_STYLE) & LVS_TYPEMASK, LVS_LIST);
 }
 
 TEST_F(ViewPanelTest, WrappedTextBreaksAfterBlanksHyphensAndTabs) {
