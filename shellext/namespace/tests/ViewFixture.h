@@ -17,6 +17,16 @@
 #include "TestEntries.h"
 #include "ViewTestSupport.h"
 
+// The entry registers the panel's class when the DLL loads.
+inline void RegisterPanelClass() {
+  WNDCLASSW panel = {};
+  panel.lpfnWndProc = DefWindowProcW;
+  panel.hInstance = GetModuleHandleW(nullptr);
+  panel.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  panel.lpszClassName = kWebViewWindowClass;
+  RegisterClassW(&panel);
+}
+
 class CViewFixture : public ::testing::Test {
 protected:
   static constexpr DATE kNoon = 45000.5;
@@ -36,14 +46,9 @@ protected:
                                       .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon))
                                       .AddEntry(L"sub2", 0, 0x10, kNoon, MakeDate(kNoon)));
     ShowWindow(browser.Window(), SW_SHOWNOACTIVATE);
-    // The entry registers the panel's class when the DLL loads.
-    WNDCLASSW panel = {};
-    panel.lpfnWndProc = DefWindowProcW;
-    panel.hInstance = GetModuleHandleW(nullptr);
-    panel.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    panel.lpszClassName = kWebViewWindowClass;
-    RegisterClassW(&panel);
+    RegisterPanelClass();
   }
+
   ~CViewFixture() override {
     browser.CloseView();
     SetPastableClipboard(false);
