@@ -17,14 +17,19 @@
 #include "TestEntries.h"
 #include "ViewTestSupport.h"
 
-// The entry registers the panel's class when the DLL loads.
-inline void RegisterPanelClass() {
+// The entry registers the panel's class when the DLL loads; true when this
+// registered it, to be taken back once the panels are gone (an entry test
+// later in the process registers it itself).
+inline bool RegisterPanelClass() {
   WNDCLASSW panel = {};
   panel.lpfnWndProc = DefWindowProcW;
   panel.hInstance = GetModuleHandleW(nullptr);
   panel.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   panel.lpszClassName = kWebViewWindowClass;
-  RegisterClassW(&panel);
+  return RegisterClassW(&panel) != 0;
+}
+inline void UnregisterPanelClass(bool registered) {
+  if (registered) UnregisterClassW(kWebViewWindowClass, GetModuleHandleW(nullptr));
 }
 
 class CViewFixture : public ::testing::Test {
@@ -46,11 +51,12 @@ protected:
                                       .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon))
                                       .AddEntry(L"sub2", 0, 0x10, kNoon, MakeDate(kNoon)));
     ShowWindow(browser.Window(), SW_SHOWNOACTIVATE);
-    RegisterPanelClass();
+    m_panelClass = RegisterPanelClass();
   }
 
   ~CViewFixture() override {
     browser.CloseView();
+    UnregisterPanelClass(m_panelClass);
     SetPastableClipboard(false);
     FreeSharedMenu();
     g_resourceModule.SetLanguage(m_language);
@@ -102,4 +108,5 @@ private:
   CVolumeFactoryScope m_scope;
   LANGID m_language;
   DllVersion m_comctl;
+  bool m_panelClass = false;
 };

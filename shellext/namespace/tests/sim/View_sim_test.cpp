@@ -25,10 +25,12 @@ protected:
     g_resourceModule.SetLanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     settings.platformClass = 3;
     settings.webView = true;
-    RegisterPanelClass();
+    m_panelClass = RegisterPanelClass();
   }
   void StopServer() override {
     m_browser.reset();
+    UnregisterPanelClass(m_panelClass);
+    m_panelClass = false;
     if (ComStarted()) {
       ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
       if (general) {
@@ -60,6 +62,7 @@ protected:
 private:
   std::unique_ptr<CFakeShellBrowser> m_browser;
   LANGID m_language = 0;
+  bool m_panelClass = false;
 };
 
 TEST_F(ViewSim, ALabelEditRenamesTheFileOnTheModule) {
