@@ -136,6 +136,21 @@ TEST_F(ViewInputTest, DoubleClicksOpenFoldersAndDrivesAndRefuseFiles) {
   EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_RELATIVE));
 }
 
+TEST_F(ViewInputTest, TheEnterKeyOpensTheFocusedFolderAndRefusesAFile) {
+  RPLView* view = Show(L"\\A:");
+  ASSERT_TRUE(view);
+  ListViewSelect(view->ListWindow(), {2});
+  SendCommand(view->m_hWnd, IDM_OPEN, 1);
+  auto boxes = ui.Calls(UiCall::MessageBox);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, L"Module");
+  EXPECT_TRUE(browser.browsed.empty());
+  ListViewSelect(view->ListWindow(), {0});
+  SendCommand(view->m_hWnd, IDM_OPEN, 1);
+  ASSERT_EQ(browser.browsed.size(), 1u);
+  EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_RELATIVE | SBSP_OPENMODE));
+}
+
 TEST_F(ViewInputTest, EnterRenamesAndTheRowTakesTheNewEntry) {
   RPLView* view = Show(L"\\A:");
   ASSERT_TRUE(view);
