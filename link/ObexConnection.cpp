@@ -328,16 +328,21 @@ static HRESULT CheckOwnKind(FolderEntry* own, OwnKind wanted) {
 HRESULT ObexConnection::Delete(int id, const wchar_t* path) {
   if (!IsConnected()) return NotConnectedResult();
   const CBstr full(path);
+  bool listedAbsent = false;
   if (!IsTelecomPath(full)) {
     FolderEntry* own = nullptr;
     // A refused listing (E_ACCESSDENIED) is returned as the failure it is.
     HRESULT hr = ListOwnEntry(id, full, &own);
     if (SUCCEEDED(hr)) hr = CheckOwnKind(own, OwnKind::File);
+    listedAbsent = SUCCEEDED(hr) && !own && Find(GetParentPath(full));
     FreeEntryList(own);
     if (FAILED(hr)) return hr;
   }
   const HRESULT hr = Filter(id, m_inner->Delete(id, path));
-  if (FAILED(hr))
+  // The module not finding a name the cached listing lacks as well confirms that listing: copy
+  // tools delete every target before they put it, and re-reading a large folder for each file
+  // would make the copy of many files slow down with every file.
+  if (FAILED(hr) && !(hr == STG_E_FILENOTFOUND && listedAbsent))
     DropFolder(GetParentPath(full));
   else if (hr == S_OK)
     RemoveEntry(full);

@@ -2,8 +2,9 @@
 // line's capacity. At each paced rate (VKS_BENCH_RATES, default "115200 460800 921600"): 1 MiB of
 // random bytes to the module and back with VKSCopy, each with its ratio on the line (the
 // simulator's record of the transfer's span there) and over the whole tool run, and a VKSDir of
-// 500 entries. At VKS_BENCH_SMALL_RATE (default 921600, 0 = skip): VKSXCopy of 1,000 files of
-// 1 KiB each way, the time per file against the floor its packets allow.
+// 500 entries. At VKS_BENCH_SMALL_RATE (default 921600, 0 = skip): VKSXCopy of
+// VKS_BENCH_SMALL_FILES (default 1,000) files of 1 KiB each way, the time per file against the
+// floor its packets allow.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +20,6 @@ using namespace vkstest;
 
 const size_t kFileSize = 1024 * 1024;
 const int kListingEntries = 500;
-const int kSmallFiles = 1000;
 const size_t kSmallFileSize = 1024;
 
 std::vector<unsigned> Numbers(const char* name, const char* fallback) {
@@ -144,18 +144,20 @@ TEST_F(TransferBench, FilesBothWaysAndAListing) {
   const std::vector<unsigned> smallRate = Numbers("VKS_BENCH_SMALL_RATE", "921600");
   if (!smallRate.empty() && smallRate[0] > 0) {
     const unsigned rate = smallRate[0];
+    const std::vector<unsigned> fileCount = Numbers("VKS_BENCH_SMALL_FILES", "1000");
+    const int smallFiles = fileCount.empty() || fileCount[0] == 0 ? 1000 : static_cast<int>(fileCount[0]);
     ASSERT_TRUE(sim.Command("obex pace baud " + std::to_string(rate)));
     ASSERT_TRUE(sim.Command("obex pace on"));
     const std::wstring tree = pc + L"\\small";
     CreateDirectoryW(tree.c_str(), nullptr);
-    for (int i = 0; i < kSmallFiles; ++i)
+    for (int i = 0; i < smallFiles; ++i)
       WriteBytes(tree + L"\\f" + std::to_wstring(1000 + i) + L".bin", bytes.substr(i * 7, kSmallFileSize));
     // A turnaround is the PC's own, as the 1 MiB transfers at this rate measured it (the last
     // figure for that rate), or 1 ms where none was measured.
     std::pair<double, double> turn{1.0, 1.0};
     for (const auto& [r, w] : waits)
       if (r == rate) turn = w;
-    const std::string count = std::to_string(kSmallFiles) + " file(s) copied";
+    const std::string count = std::to_string(smallFiles) + " file(s) copied";
     std::vector<SmallResult> results;
     for (int way = 0; way < 2; ++way) {
       ToolRun run;
@@ -168,11 +170,12 @@ TEST_F(TransferBench, FilesBothWaysAndAListing) {
       ASSERT_TRUE(ReadLine(sim, &line));
       const double turnMs = way == 0 ? turn.first : turn.second;
       const double floorSeconds = (line.rx + line.tx) * 10.0 / rate + line.requests * turnMs / 1e3;
-      results.push_back({way == 0 ? "to module" : "to PC", seconds * 1e3 / kSmallFiles,
-                         floorSeconds * 1e3 / kSmallFiles, line.requests / kSmallFiles});
+      results.push_back({way == 0 ? "to module" : "to PC", seconds * 1e3 / smallFiles,
+                         floorSeconds * 1e3 / smallFiles, line.requests / smallFiles});
     }
-    ASSERT_TRUE(ReadBytes(pc + L"\\smallback\\f1999.bin") == bytes.substr(999 * 7, kSmallFileSize));
-    printf("\nVKSXCopy of %d files of %u bytes at %u baud\n", kSmallFiles, static_cast<unsigned>(kSmallFileSize), rate);
+    ASSERT_TRUE(ReadBytes(pc + L"\\smallback\\f" + std::to_wstring(999 + smallFiles) + L".bin") ==
+                bytes.substr((smallFiles - 1) * 7, kSmallFileSize));
+    printf("\nVKSXCopy of %d files of %u bytes at %u baud\n", smallFiles, static_cast<unsigned>(kSmallFileSize), rate);
     printf("%-10s %10s %10s %8s %10s\n", "direction", "ms/file", "floor ms", "x floor", "req/file");
     for (const SmallResult& r : results)
       printf("%-10s %10.2f %10.2f %8.2f %10.1f\n", r.direction, r.perFileMs, r.floorMs, r.perFileMs / r.floorMs,

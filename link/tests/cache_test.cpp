@@ -230,6 +230,26 @@ TEST_F(CacheTest, FailedChangesDropTheFolderListing) {
   }
 }
 
+TEST_F(CacheTest, DeleteOfANameTheListingLacksKeepsItWhenTheModuleAgrees) {
+  struct Case {
+    const wchar_t* path;
+    HRESULT failure;
+    int listings;  // module listings of the folder afterwards
+  } cases[] = {
+      {L"A:\\dir\\missing", STG_E_FILENOTFOUND, 0},  // the module confirms the listing
+      {L"A:\\dir\\f.txt", STG_E_FILENOTFOUND, 1},    // the listing had it: someone else deleted it
+      {L"A:\\dir\\missing", E_FAIL, 1},              // any other failure leaves the folder unknown
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    ListCost(L"A:\\dir\\*");
+    module->fail[L"Delete"] = c.failure;
+    EXPECT_EQ(c.failure, obex->Delete(1, c.path)) << c.path;
+    EXPECT_EQ(1, module->Count(L"Delete")) << c.path;  // the module is still asked
+    EXPECT_EQ(c.listings, ListCost(L"A:\\dir\\*")) << c.path;
+  }
+}
+
 TEST_F(CacheTest, InconsistentListingIsDroppedNotGuessed) {
   ListCost(L"A:\\dir\\*");
   // A copy onto a name the cached listing already holds: drop, do not guess.

@@ -32,6 +32,9 @@ INT_PTR CALLBACK ReplacePromptProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // Its parameter is the question text.
 INT_PTR CALLBACK MovePromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// A click (notification 0) ends a prompt with the control's id; TRUE then.
+INT_PTR EndPromptOnClick(HWND dialog, WPARAM wParam);
+
 // Runs one of our templates modally in the chosen language; false (and no
 // dialog) when the template is missing there.
 bool RunTransferDialog(UINT templateId, HWND owner, DLGPROC proc, LPARAM param, INT_PTR* result);

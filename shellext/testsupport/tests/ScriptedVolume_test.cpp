@@ -130,29 +130,8 @@ TEST_F(ScriptedVolumeTest, FailuresByCallOrMethodWithTextsAndCounts) {
   EXPECT_EQ(volume.Calls().size(), 6u);
 }
 
-class CRecordingSink final : public IVKSNotifySink {
-public:
-  std::vector<std::wstring> changes;
-  LONG references = 1;
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IVKSNotifySink)) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
-  STDMETHODIMP OnChange(BSTR path) override {
-    changes.push_back(path ? path : L"");
-    return S_OK;
-  }
-};
-
 TEST_F(ScriptedVolumeTest, SinksAreKeptFiredAndLetGo) {
-  CRecordingSink first, second;
+  CRecordingNotifySink first, second;
   {
     CScriptedVolume local;
     BSTR path = SysAllocString(L"\\A:\\dir");
@@ -188,7 +167,7 @@ TEST_F(ScriptedVolumeTest, FilesGoInAndOutAsStreams) {
   EXPECT_TRUE(volume.GetStoredFile(L"\\A:\\moved.txt", &bytes));
   EXPECT_EQ(bytes, "hello");
   EXPECT_EQ(volume.AttributesOf(L"\\A:\\out.txt"), 0x20);
-  CRecordingSink notStream;
+  CRecordingNotifySink notStream;
   EXPECT_EQ(volume.PutFile(out, &notStream, 0), E_NOINTERFACE);
   EXPECT_EQ(volume.GetFile(out, &content), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(volume.Calls()[2], L"Move \\A:\\out.txt \\A:\\moved.txt");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include "DeleteOperation.h"
 #include "DialogPresser.h"
 #include "ResourceModule.h"
 #include "TransferPrompts.h"
@@ -87,6 +88,50 @@ TEST(TransferTemplates, TheMovePromptsOfferTheirButtons) {
     ASSERT_TRUE(RunTransferDialog(c.id, nullptr, proc, param, &answer));
     EXPECT_EQ(c.button, answer) << c.id;
     if (c.id != IDD_FOLDER_REPLACE) EXPECT_EQ(question, presser.TextOf(IDC_MOVE_QUESTION));
+  }
+}
+
+// Each modal template runs through the real UI seam with its own procedure,
+// in German and in US English, and answers with the button pressed.
+TEST(TransferTemplates, EveryPromptRunsWithItsProcedureAndIsPressed) {
+  ReplacePromptData file = {1, L"q", L"n", L"e", L"a.txt"};
+  ReplacePromptData folder = {2, L"q", L"", L"", L""};
+  DeleteConfirmation folderDelete{2, CBstr(L"d")};
+  DeleteConfirmation readOnly{4, CBstr(L"r.txt")};
+  DeleteConfirmation several{3, CBstr()};
+  const struct {
+    UINT id;
+    DLGPROC proc;
+    LPARAM param;
+    int button;
+    const wchar_t* english;
+    const wchar_t* german;
+  } cases[] = {
+      {IDD_FILE_REPLACE, ReplacePromptProc, reinterpret_cast<LPARAM>(&file), IDNO, L"Confirm File Replace",
+       L"Ersetzen von Dateien bestätigen"},
+      {IDD_FOLDER_REPLACE, ReplacePromptProc, reinterpret_cast<LPARAM>(&folder), IDC_REPLACE_ALL,
+       L"Confirm Folder Replace", L"Ersetzen von Ordnern bestätigen"},
+      {IDD_MOVE_CONFIRM, MovePromptProc, reinterpret_cast<LPARAM>(L"q"), IDOK, L"Confirm File Move",
+       L"Verschieben von Dateien bestätigen"},
+      {IDD_MOVE_CONFIRM_ALL, MovePromptProc, reinterpret_cast<LPARAM>(L"q"), IDCANCEL, L"Confirm File Move",
+       L"Verschieben von Dateien bestätigen"},
+      {IDD_DELETE_SEVERAL, DeleteConfirmDialogProc, reinterpret_cast<LPARAM>(&several), IDCANCEL,
+       L"Confirm Multiple File Delete", L"Löschen mehrerer Dateien bestätigen"},
+      {IDD_DELETE_CONFIRM, DeleteConfirmDialogProc, reinterpret_cast<LPARAM>(&folderDelete), IDOK,
+       L"Confirm Folder Delete", L"Löschen des Ordners bestätigen"},
+      {IDD_DELETE_READONLY, DeleteConfirmDialogProc, reinterpret_cast<LPARAM>(&readOnly), IDC_REPLACE_ALL,
+       L"Confirm File Delete", L"Löschen der Datei bestätigen"},
+  };
+  for (LANGID language : {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}) {
+    LanguageScope scope(language);
+    for (const auto& c : cases) {
+      CDialogPresser presser(c.button);
+      INT_PTR answer = 0;
+      ASSERT_TRUE(RunTransferDialog(c.id, nullptr, c.proc, c.param, &answer)) << c.id;
+      EXPECT_TRUE(presser.Pressed()) << c.id << " in " << language;
+      EXPECT_EQ(c.button, answer) << c.id << " in " << language;
+      EXPECT_EQ(PRIMARYLANGID(language) == LANG_GERMAN ? c.german : c.english, presser.Caption()) << c.id;
+    }
   }
 }
 

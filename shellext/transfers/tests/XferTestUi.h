@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 #include "ScriptedVolume.h"
@@ -19,6 +20,8 @@ public:
   std::vector<Shown> shown;
   std::deque<INT_PTR> answers;   // taken in order; IDOK when none is left
   std::vector<std::wstring> sounds;
+  // Sees each dialog's template id and parameter while the call runs.
+  std::function<void(UINT id, LPARAM param)> onDialog;
 
   CXferTestUi() { m_previous = SetShellUi(this); }
   ~CXferTestUi() { SetShellUi(m_previous); }
@@ -27,7 +30,8 @@ public:
     shown.push_back({text ? text : L"", caption ? caption : L"", type, owner});
     return static_cast<int>(Next());
   }
-  INT_PTR RunDialog(HINSTANCE, const wchar_t* name, HWND owner, DLGPROC, LPARAM) override {
+  INT_PTR RunDialog(HINSTANCE, const wchar_t* name, HWND owner, DLGPROC, LPARAM param) override {
+    if (onDialog) onDialog(static_cast<UINT>(reinterpret_cast<UINT_PTR>(name)), param);
     shown.push_back({L"dialog " + std::to_wstring(reinterpret_cast<UINT_PTR>(name)), L"", 0, owner});
     return Next();
   }
@@ -53,6 +57,14 @@ private:
   }
   IShellUi* m_previous;
 };
+
+// The calls of a volume that change something, in order (listings left out).
+inline std::vector<std::wstring> ChangingCalls(const CScriptedVolume& volume) {
+  std::vector<std::wstring> changing;
+  for (const std::wstring& call : volume.Calls())
+    if (call.compare(0, 10, L"GetEntries") != 0) changing.push_back(call);
+  return changing;
+}
 
 // The four calls the command wrappers make, answering what the test set.
 class CCommandVolume final : public CFakeVolume {

@@ -146,6 +146,41 @@ private:
   LONG m_references = 1;
 };
 
+// A change sink on the test's stack that writes down each OnChange. Worker
+// threads may call it: the free-threaded marshaler keeps it this very object
+// in every apartment. The count only shows whether users let go.
+class CRecordingNotifySink final : public IVKSNotifySink {
+public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IMarshal)) return m_marshal.Query(this, riid, ppv);
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IVKSNotifySink)) {
+      *ppv = static_cast<IVKSNotifySink*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&references)); }
+  STDMETHODIMP OnChange(BSTR path) override {
+    std::lock_guard<std::mutex> guard(m_lock);
+    changes.push_back(path ? path : L"");
+    return S_OK;
+  }
+  std::vector<std::wstring> Changes() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return changes;
+  }
+  std::vector<std::wstring> changes;   // read through Changes() while workers run
+  volatile LONG references = 1;
+
+private:
+  std::mutex m_lock;
+  CFreeThreadedMarshal m_marshal;
+};
+
 class CScriptedVolume final : public CFakeVolume {
 public:
   using Failure = CCallScript::Failure;
