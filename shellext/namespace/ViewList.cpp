@@ -1,10 +1,12 @@
 // namespace/ViewList.cpp - the view's rows: entries, texts on demand, sorting,
 // the arrangement kept across refreshes, selection helpers.
 #include <algorithm>
+#include <memory>
 #include "DisplayText.h"
 #include "ModuleEntry.h"
 #include "ResourceIds.h"
 #include "ResourceModule.h"
+#include "RPLDataObject.h"
 #include "RPLView.h"
 #include "ShellHelpers.h"
 
@@ -456,6 +458,15 @@ HRESULT RPLView::GetItemObject(UINT kind, REFIID riid, void** out) {
   *out = nullptr;
   if (!IsEqualIID(riid, IID_IDataObject)) return E_NOINTERFACE;
   if (kind != SVGIO_SELECTION && kind != SVGIO_ALLVIEW) return E_INVALIDARG;
-  // The data object of the transfers comes with their own work.
-  return E_NOTIMPL;
+  CItemIDList* items = nullptr;
+  int count = 0;
+  const HRESULT hr = kind == SVGIO_SELECTION ? GetSelectedItems(&items, &count) : GetAllItems(&items, &count);
+  std::unique_ptr<CItemIDList[]> owned(items);
+  if (FAILED(hr)) return hr;
+  std::vector<LPCITEMIDLIST> lists;
+  for (int i = 0; i < count; ++i) lists.push_back(items[i].Get());
+  ComPtr<IDataObject> data;
+  RETURN_IF_FAILED(CreateDataObject(m_path.GetBstr() ? m_path.GetBstr() : L"", nullptr, lists.data(),
+                                    static_cast<UINT>(lists.size()), DROPEFFECT_COPY, nullptr, false, &data));
+  return data->QueryInterface(riid, out);
 }

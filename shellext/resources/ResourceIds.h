@@ -6,3 +6,7 @@
 #include "NamespaceIds.h"
 #include "ItemsIds.h"
 #include "TransfersIds.h"
+#include "FormatIds.h"
+#include "PropertiesIds.h"
+#include "DataObjectIds.h"
+#include "PasteIds.h"

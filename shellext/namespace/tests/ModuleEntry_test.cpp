@@ -168,8 +168,8 @@ TEST(ModuleClasses, FourClassesAndNoOthers) {
   const CLSID* classes[] = {&CLSID_RPLFolder, &CLSID_RPLContextMenu, &CLSID_RPLPropSheetExt,
                             &CLSID_RPLSearchHandler};
   const UINT scripts[] = {IDR_REG_FOLDER, IDR_REG_CONTEXTMENU, IDR_REG_PROPSHEET, IDR_REG_SEARCH};
-  // The context menu and the property sheet are not built yet.
-  const bool built[] = {true, false, false, true};
+  // Every class is built.
+  const bool built[] = {true, true, true, true};
   ASSERT_EQ(ShellExtClassTable().GetCount(), 4u);
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_TRUE(IsEqualCLSID(*ShellExtClassTable().GetEntry(i).clsid, *classes[i])) << i;
