@@ -11,7 +11,12 @@
 #include "ModuleCommands.h"
 #include "ModuleItemID.h"
 #include "Seams.h"
-#include "ViewActions.h"
+#include "DeleteOperation.h"
+#include "FormatDialog.h"
+#include "PasteEngine.h"
+#include "PropertySheet.h"
+#include "RPLDataObject.h"
+#include "SearchDialog.h"
 #include "ViewStatus.h"
 
 namespace {
@@ -27,6 +32,8 @@ bool IsSortCommand(UINT id) {
 const UINT kOpenParentCommand = 8300;
 const UINT kStandardFoldersCommand = 8327;
 const UINT kContextMenuCommand = 8389;
+// Posted to the view by ResetCutMarks from the clipboard's thread.
+const UINT kClearCutMarksCommand = 8414;
 
 bool IsFolderOrDrive(const CItemIDList* holder) {
   LPCITEMIDLIST record = holder ? holder->GetItem(0) : nullptr;
@@ -62,6 +69,10 @@ LRESULT RPLView::OnCommandMessage(UINT, WPARAM wParam, LPARAM lParam, BOOL& hand
 
 LRESULT RPLView::OnCommand(WORD code, WORD id, HWND, BOOL&) {
   if (code == 1 && (id < 8196 || id > 8390)) return 0;
+  if (code == 0 && id == kClearCutMarksCommand) {
+    ClearCutMarks();
+    return 0;
+  }
   if (code == 0 && (id < 8192 || id > 8413)) return 0;
   if (code > 1) return 0;
   if (IsSortCommand(id)) {
@@ -201,7 +212,11 @@ void RPLView::SetAllRowsState(UINT mask, UINT value) {
   m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
 }
 
-void RPLView::ResetCutMarks() { SetAllRowsState(LVIS_CUT, 0); }
+void RPLView::ClearCutMarks() { SetAllRowsState(LVIS_CUT, 0); }
+
+void RPLView::ResetCutMarks() {
+  if (m_hWnd) PostMessage(WM_COMMAND, MAKEWPARAM(kClearCutMarksCommand, 0), 0);
+}
 
 void RPLView::MarkCut(bool allRows) {
   if (allRows) {
@@ -220,9 +235,11 @@ HRESULT RPLView::CutOrCopy(UINT command) {
   if (target.items.empty()) return S_FALSE;
   const bool cut = command == IDM_CUT;
   const bool rows = target.passView || target.allRows;
-  if (rows) ResetCutMarks();
-  HRESULT hr = PutItemsOnClipboard(TextOf(target.path), target.passView ? this : nullptr, target.items.data(),
-                                   static_cast<int>(target.items.size()), cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY,
+  if (rows) ClearCutMarks();
+  std::vector<LPCITEMIDLIST> records;
+  for (const CItemIDList& item : target.items) records.push_back(item.Get());
+  HRESULT hr = PutItemsOnClipboard(TextOf(target.path), target.passView ? this : nullptr, records.data(),
+                                   static_cast<UINT>(records.size()), cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY,
                                    target.passSink ? m_sinkInterface.Get() : nullptr);
   if (SUCCEEDED(hr) && cut && rows) MarkCut(target.allRows);
   return hr;
@@ -233,7 +250,7 @@ HRESULT RPLView::DeleteSelection() {
   if (target.items.empty()) return S_FALSE;
   CItemIDList* items = HandOver(target.items);
   if (!items) return E_OUTOFMEMORY;
-  return StartDeleteOperation(TextOf(target.path), items, static_cast<int>(target.items.size()), FALSE,
+  return StartDeleteOperation(TextOf(target.path), items, static_cast<int>(target.items.size()), 0,
                               m_list.IsWindow() ? m_list.Handle() : m_hWnd,
                               target.passSink ? m_sinkInterface.Get() : nullptr);
 }
@@ -303,7 +320,7 @@ void RPLView::FindCommand() {
     CItemIDList* focused = GetFocusedItem();
     start = IsFolderOrDrive(focused) ? CBstr(GetItemName(focused->GetItem(0))) : m_path;
   }
-  OpenSearchWindow(TextOf(start));
+  OpenSearchWindow(nullptr, TextOf(start));
 }
 
 void RPLView::ShowCannotOpenFile() {

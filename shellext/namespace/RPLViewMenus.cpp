@@ -6,7 +6,7 @@
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "SharedMenus.h"
-#include "ViewActions.h"
+#include "RPLDataObject.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
+#include "ClipboardFormats.h"
 #include "FakeShellBrowser.h"
 #include "ModuleEntry.h"
 #include "RPLView.h"
@@ -38,6 +39,7 @@ protected:
 
   explicit CViewFixture(const wchar_t* scratch) : m_user(scratch), m_scope(&volume, &general) {
     OleInitialize(nullptr);
+    RegisterClipboardFormats();   // the entry's work at attach
     m_language = g_resourceModule.GetLanguage();
     m_comctl = Comctl32Version();
     SetComctl32VersionForTest({5, 81});
