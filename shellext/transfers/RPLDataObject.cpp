@@ -55,6 +55,37 @@ struct SharedRounds {
   volatile LONG open = 0;
 };
 
+// What must end on the owner thread of a clipboard object (the server's
+// streams are proxies of its apartment, the progress window is its window)
+// and the owner count. Wine's clipboard can drop the last reference from
+// another thread; the leftovers are then posted to the owner.
+const UINT kOwnerLeftovers = WM_APP + 0x22;
+
+struct Leftovers {
+  std::vector<TransferEntry> entries;
+  std::unique_ptr<ProgressDialog> progress;
+  ComPtr<IUnknown> viewUnknown;
+  ComPtr<IVKSNotifySink> sink;
+  IStream* viewStream = nullptr;
+  IStream* sinkStream = nullptr;
+  ITransferViewSite* cutView = nullptr;   // the view of a cut, for its marks
+  volatile LONG* ownerCount = nullptr;
+  DWORD ownerThreadId = 0;
+
+  void Finish() {
+    if (progress) progress->Destroy();
+    progress.reset();
+    if (viewStream) CoGetInterfaceAndReleaseStream(viewStream, IID_IUnknown, reinterpret_cast<void**>(&viewUnknown));
+    if (sinkStream) CoGetInterfaceAndReleaseStream(sinkStream, IID_IVKSNotifySink, reinterpret_cast<void**>(&sink));
+    viewStream = sinkStream = nullptr;
+    if (cutView && viewUnknown) cutView->ResetCutMarks();
+    entries.clear();
+    sink.Reset();
+    viewUnknown.Reset();
+    if (ownerCount && InterlockedDecrement(ownerCount) == 0) PostThreadMessageW(ownerThreadId, WM_QUIT, 1, 0);
+  }
+};
+
 class RPLDataObject;
 
 class CFormatEnumerator final : public IEnumFORMATETC, public CComObjectBase {
@@ -189,16 +220,30 @@ private:
 };
 
 RPLDataObject::~RPLDataObject() {
-  if (m_progress) m_progress->Destroy();
-  UnmarshalPending();
-  if (m_preferred == DROPEFFECT_MOVE && m_view && m_viewUnknown) m_view->ResetCutMarks();
+  Leftovers rest;
+  rest.entries = std::move(m_entries);
+  rest.progress = std::move(m_progress);
+  rest.viewUnknown = std::move(m_viewUnknown);
+  rest.sink = std::move(m_sink);
+  rest.viewStream = m_viewStream;
+  rest.sinkStream = m_sinkStream;
+  rest.cutView = m_preferred == DROPEFFECT_MOVE ? m_view : nullptr;
+  rest.ownerCount = m_ownerCount;
+  rest.ownerThreadId = m_ownerThreadId;
   m_selection.clear();
-  m_entries.clear();
-  if (m_ownerCount && InterlockedDecrement(m_ownerCount) == 0) PostThreadMessageW(m_ownerThreadId, WM_QUIT, 1, 0);
   if (m_filterAcquired) ReleaseThreadMessageFilter();
   OutputDebugStringW(L"Dataobject deleted\n");
-  m_sink.Reset();
-  m_viewUnknown.Reset();
+  if (rest.ownerThreadId && rest.ownerThreadId != GetCurrentThreadId()) {
+    auto* posted = new (std::nothrow) Leftovers(std::move(rest));
+    if (posted && PostThreadMessageW(posted->ownerThreadId, kOwnerLeftovers, 0, reinterpret_cast<LPARAM>(posted)))
+      return;
+    if (posted) {
+      posted->Finish();
+      delete posted;
+      return;
+    }
+  }
+  rest.Finish();
 }
 
 void RPLDataObject::UnmarshalPending() {
@@ -635,6 +680,12 @@ DWORD WINAPI RPLDataObject::OwnerThread(void* parameter) {
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
     SetEvent(object->m_createEvent);
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (!message.hwnd && message.message == kOwnerLeftovers) {
+        auto* rest = reinterpret_cast<Leftovers*>(message.lParam);
+        rest->Finish();
+        delete rest;
+        continue;
+      }
       if (!message.hwnd && message.message == kCreatorDone) {
         if (message.wParam == 2) {
           if (object->IsOnClipboard()) OleSetClipboard(nullptr);

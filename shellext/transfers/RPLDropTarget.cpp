@@ -4,18 +4,14 @@
 #include "ClipboardFormats.h"
 #include "DataObjectFormats.h"
 #include "ModuleItemID.h"
+#include "PasteEngine.h"
 #include "ResourceIds.h"
 #include "Seams.h"
 #include "SharedMenus.h"
 
 namespace {
 
-HRESULT NoTransfer(const wchar_t*, HWND, IDataObject*, DWORD, BOOL, DWORD, DWORD* done) {
-  if (done) *done = 0;
-  return E_NOTIMPL;
-}
-
-DropTransferFn g_transfer = NoTransfer;
+DropTransferFn g_transfer = StartPasteOperation;
 
 const DWORD kMainEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 
@@ -23,7 +19,7 @@ const DWORD kMainEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 
 DropTransferFn SetDropTransfer(DropTransferFn transfer) {
   DropTransferFn previous = g_transfer;
-  g_transfer = transfer ? transfer : NoTransfer;
+  g_transfer = transfer ? transfer : StartPasteOperation;
   return previous;
 }
 

@@ -10,8 +10,9 @@
 #include "SuiteString.h"
 #include "TransferViewSite.h"
 
-// How a real drop is handed to the transfer engine: target folder, owner,
-// data object, effect, wait flag, reserved 0, done flag.
+// How a real drop is handed to the transfer engine (StartPasteOperation
+// unless a test says otherwise): target folder, owner, data object, effect,
+// wait flag, reserved 0, done flag.
 using DropTransferFn = HRESULT (*)(const wchar_t* target, HWND owner, IDataObject* data, DWORD effect, BOOL wait,
                                    DWORD reserved, DWORD* done);
 // Null restores the default. Returns the previous one.

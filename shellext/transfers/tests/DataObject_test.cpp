@@ -34,6 +34,7 @@ public:
   std::map<std::wstring, std::string> files;
   std::function<HRESULT(int read)> onRead;   // S_OK lets the read run
   int reads = 0;
+  volatile LONG liveStreams = 0;
   std::vector<std::wstring> deleted;   // by the delete operation's thread
 
   STDMETHODIMP Delete(BSTR path) override {
@@ -51,7 +52,9 @@ private:
   class CStream final : public IStream {
   public:
     CStream(CHookedVolume* owner, std::shared_ptr<std::string> bytes, size_t position)
-        : m_owner(owner), m_bytes(std::move(bytes)), m_position(position) {}
+        : m_owner(owner), m_bytes(std::move(bytes)), m_position(position) {
+      InterlockedIncrement(&m_owner->liveStreams);
+    }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
       if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IStream) || IsEqualIID(riid, IID_ISequentialStream)) {
         *ppv = static_cast<IStream*>(this);
@@ -61,9 +64,9 @@ private:
       *ppv = nullptr;
       return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_references); }
     STDMETHODIMP_(ULONG) Release() override {
-      const ULONG left = --m_references;
+      const ULONG left = InterlockedDecrement(&m_references);
       if (!left) delete this;
       return left;
     }
@@ -108,11 +111,11 @@ private:
     STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
 
   private:
-    ~CStream() = default;
+    ~CStream() { InterlockedDecrement(&m_owner->liveStreams); }
     CHookedVolume* m_owner;
     std::shared_ptr<std::string> m_bytes;
     size_t m_position;
-    ULONG m_references = 1;
+    LONG m_references = 1;
   };
 };
 
@@ -149,8 +152,8 @@ protected:
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     ASSERT_TRUE(RegisterClipboardFormats());
     // \A: holds d\s\f.txt and g.bin.
-    volume.SetListing(L"\\A:\\d\\*", CTestEntries().AddEntry(L"s", 0, FILE_ATTRIBUTE_DIRECTORY));
-    volume.SetListing(L"\\A:\\d\\s\\*", CTestEntries().AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE));
+    volume.SetListing(L"\\A:\\d\\*", CTestEntries().AddEntry(L"s", 0, FILE_ATTRIBUTE_DIRECTORY, 1, MakeDate(2)));
+    volume.SetListing(L"\\A:\\d\\s\\*", CTestEntries().AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE, 1, MakeDate(2)));
     volume.SetFile(L"\\A:\\d\\s\\f.txt", "abc");
     volume.SetFile(L"\\A:\\g.bin", "12345");
   }
@@ -240,6 +243,7 @@ TEST_F(DataObjectTest, TheirOwnBlocks) {
   CFakeViewSite view;
   std::vector<CItemIDList> items = Selection();
   ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE, &view);
+  ASSERT_TRUE(data);
   STGMEDIUM medium = {};
   FORMATETC etc = Format(ids.preferredDropEffect);
   ASSERT_EQ(S_OK, data->GetData(&etc, &medium));
@@ -263,15 +267,17 @@ TEST_F(DataObjectTest, TheirOwnBlocks) {
 
 TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
   ComPtr<IDataObject> data = Make(Selection());
+  ASSERT_TRUE(data);
   DVTARGETDEVICE device = {};
-  struct Query {
+  struct FormatCase {
     UINT format;
     bool device;
     DWORD aspect;
     LONG lindex;
     DWORD tymed;
     HRESULT result;
-  } queries[] = {
+  };
+  const FormatCase queries[] = {
       {ids.fileGroupDescriptorW, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.preferredDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL | TYMED_ISTREAM, S_OK},
       {ids.directoryData, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
@@ -321,14 +327,7 @@ TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
     EXPECT_EQ(c.outIndex, out.lindex);
   }
 
-  struct SetCase {
-    UINT format;
-    bool device;
-    DWORD aspect;
-    LONG lindex;
-    DWORD tymed;
-    HRESULT result;
-  } sets[] = {
+  const FormatCase sets[] = {
       {ids.performedDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.converted, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
       {ids.preferredDropEffect, false, DVASPECT_CONTENT, -1, TYMED_HGLOBAL, S_OK},
@@ -392,6 +391,7 @@ TEST_F(DataObjectTest, CodesOfTheFormatMethods) {
 
 TEST_F(DataObjectTest, FileContentsReadsEveryRequestFromTheStart) {
   ComPtr<IDataObject> data = Make(Selection());
+  ASSERT_TRUE(data);
   for (int round = 0; round < 2; ++round) {
     for (LONG index : {2, 3, 2}) {
       FORMATETC etc = Format(ids.fileContents, index);
@@ -408,6 +408,7 @@ TEST_F(DataObjectTest, FileContentsFailuresShowOneBoxEach) {
   std::vector<CItemIDList> items = Selection();
   items[1] = Item(L"\\A:\\g.bin", 9, 0);   // the listing said 9, the server has 5
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   const struct {
     LONG lindex;
     const char* what;
@@ -455,6 +456,7 @@ protected:
 
 TEST_F(HookedDataObjectTest, CancelIsSilentThenRefusedOnceThenStartsAfresh) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   hooked.onRead = [](int read) {
     if (read == 3) PressProgressCancel();
     return S_OK;
@@ -470,6 +472,7 @@ TEST_F(HookedDataObjectTest, CancelIsSilentThenRefusedOnceThenStartsAfresh) {
 
 TEST_F(HookedDataObjectTest, ALineFailureInTheMiddleOfAFileIsOneBox) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   hooked.onRead = [](int read) { return read == 5 ? E_CONNECTION_LOST : S_OK; };
   EXPECT_EQ(E_FAIL, Read(data.Get(), 0));
   EXPECT_EQ(1u, ui.shown.size());
@@ -481,6 +484,7 @@ TEST_F(HookedDataObjectTest, ALineFailureInTheMiddleOfAFileIsOneBox) {
 
 TEST_F(HookedDataObjectTest, AnEmptyFileGoesAsAStreamWhenTheTargetTakesOne) {
   ComPtr<IDataObject> data = Make(items);
+  ASSERT_TRUE(data);
   std::string bytes;
   EXPECT_EQ(S_OK, Read(data.Get(), 1, &bytes, TYMED_HGLOBAL | TYMED_ISTREAM));
   EXPECT_EQ("<stream>", bytes);
@@ -490,7 +494,7 @@ TEST_F(HookedDataObjectTest, AnEmptyFileGoesAsAStreamWhenTheTargetTakesOne) {
 
 // The move rule over the effects targets write, and who deletes.
 TEST_F(DataObjectTest, TheMoveRuleDeletesTheSelectionOnce) {
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0, 1, MakeDate(2)));
   const CLSID bin = {0x645FF040, 0x5081, 0x101B, {0x9F, 0x08, 0x00, 0xAA, 0x00, 0x2F, 0x95, 0x4E}};
   const struct {
     DWORD preferred, performed, pasteSucceeded, logical;
@@ -502,11 +506,13 @@ TEST_F(DataObjectTest, TheMoveRuleDeletesTheSelectionOnce) {
   };
   for (const auto& c : cases) {
     volume.script.ClearCalls();
+    volume.SetFile(L"\\A:\\g.bin", "12345");   // a delete takes it away
     ui.shown.clear();
     ui.answers = {IDOK, IDOK};
     std::vector<CItemIDList> items;
     items.push_back(Item(L"\\A:\\g.bin", 5, 0));
     ComPtr<IDataObject> data = Make(items, c.preferred);
+    ASSERT_TRUE(data);
     if (c.recycleBin) {
       FORMATETC etc = Format(ids.targetClsid);
       STGMEDIUM medium = {TYMED_HGLOBAL, {}, nullptr};
@@ -538,6 +544,7 @@ TEST_F(HookedDataObjectTest, NoDeleteAfterARoundThatDidNotDeliverEveryFile) {
   for (const auto& c : cases) {
     hooked.deleted.clear();
     ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE);
+    ASSERT_TRUE(data);
     for (LONG index : c.reads) EXPECT_EQ(S_OK, Read(data.Get(), index));
     SetDataObjectDword(data.Get(), ids.performedDropEffect, DROPEFFECT_MOVE);
     SetDataObjectDword(data.Get(), ids.pasteSucceeded, DROPEFFECT_MOVE);
@@ -583,12 +590,13 @@ TEST_F(DataObjectTest, TheClipboardObjectLivesOnItsOwnThread) {
 }
 
 TEST_F(DataObjectTest, AMoveLeavesAClipboardOfAnotherObjectAlone) {
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"g.bin", 5, 0, 1, MakeDate(2)));
   auto foreign = CFakeDataObject::Make();
   ASSERT_EQ(S_OK, OleSetClipboard(foreign.Get()));
   std::vector<CItemIDList> items;
   items.push_back(Item(L"\\A:\\g.bin", 5, 0));
   ComPtr<IDataObject> data = Make(items, DROPEFFECT_MOVE);
+  ASSERT_TRUE(data);
   SetDataObjectDword(data.Get(), ids.pasteSucceeded, DROPEFFECT_MOVE);
   ASSERT_TRUE(WaitForDeleteOperations(20000));
   EXPECT_EQ(1u, CallsOf(L"Delete ").size());
@@ -599,14 +607,46 @@ TEST_F(DataObjectTest, ACutViewGetsItsMarksResetWhenTheObjectGoes) {
   CFakeViewSite view;
   {
     ComPtr<IDataObject> data = Make(Selection(), DROPEFFECT_MOVE, &view);
+    ASSERT_TRUE(data);
     EXPECT_EQ(2, view.references);
   }
   EXPECT_EQ(1, view.cutMarkResets);
   EXPECT_EQ(1, view.references);
   {
     ComPtr<IDataObject> data = Make(Selection(), DROPEFFECT_COPY, &view);
+    ASSERT_TRUE(data);
   }
   EXPECT_EQ(1, view.cutMarkResets);
+}
+
+}  // namespace
+
+namespace {
+
+// Pumps until no stream of the hooked volume is held, or 10 s have passed.
+bool WaitForNoStreams(const CHookedVolume& volume) {
+  for (int i = 0; i < 1000 && volume.liveStreams != 0; ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(10);
+  }
+  return volume.liveStreams == 0;
+}
+
+// Pasted twice (the first paste puts a fresh copy on the clipboard), then
+// emptied: the owner thread lets go of every server stream.
+TEST_F(HookedDataObjectTest, AnEmptiedClipboardLetsGoOfEveryStream) {
+  std::vector<LPCITEMIDLIST> lists;
+  for (const CItemIDList& item : items) lists.push_back(item.Get());
+  ASSERT_EQ(S_OK, PutItemsOnClipboard(L"\\A:", nullptr, lists.data(), 3, DROPEFFECT_COPY, nullptr));
+  EXPECT_LT(0, hooked.liveStreams);
+  for (int paste = 0; paste < 2; ++paste) {
+    ComPtr<IDataObject> pasted;
+    ASSERT_EQ(S_OK, OleGetClipboard(&pasted));
+    for (LONG index : {0, 1, 2}) EXPECT_EQ(S_OK, Read(pasted.Get(), index)) << paste << " " << index;
+  }
+  EXPECT_EQ(S_OK, OleSetClipboard(nullptr));
+  EXPECT_TRUE(WaitForNoStreams(hooked)) << hooked.liveStreams << " streams are still held";
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "ScriptedShellUi.h"
 #include "ScriptedVolume.h"
 #include "ShellSettingsStub.h"
+#include "XferTestUi.h"
 
 namespace {
 
@@ -330,42 +331,10 @@ TEST_F(DropTest, TheDropSourceDropsWhenItsButtonIsUpAndMarksTheObject) {
   EXPECT_EQ(E_POINTER, source->Init(&site, 1, nullptr));
 }
 
-// A UI whose drag ends as the test says, after the source has been asked.
-class CDragUi final : public IShellUi {
-public:
-  HRESULT result = DRAGDROP_S_DROP;
-  DWORD effect = DROPEFFECT_MOVE;
-  DWORD allowed = 0xFF;
-  DWORD keysAtDrop = 0;
-  HRESULT continued = S_OK;
-  CDragUi() : m_previous(SetShellUi(this)) {}
-  ~CDragUi() { SetShellUi(m_previous); }
-  HRESULT RunDragDrop(IDataObject*, IDropSource* source, DWORD allowedEffects, DWORD* out) override {
-    allowed = allowedEffects;
-    continued = source->QueryContinueDrag(FALSE, keysAtDrop);
-    *out = effect;
-    return result;
-  }
-  int ShowMessageBox(HWND, const wchar_t*, const wchar_t*, UINT) override { return IDOK; }
-  INT_PTR RunDialog(HINSTANCE, const wchar_t*, HWND, DLGPROC, LPARAM) override { return IDOK; }
-  INT_PTR RunPropertySheet(PROPSHEETHEADERW*) override { return -1; }
-  UINT TrackMenu(HMENU, UINT, int, int, HWND) override { return 0; }
-  BOOL ExecuteShell(SHELLEXECUTEINFOW*) override { return FALSE; }
-  BOOL ShowHelp(HWND, const wchar_t*, UINT, ULONG_PTR) override { return FALSE; }
-  BOOL PlaySystemSound(const wchar_t*, UINT) override { return TRUE; }
-  BOOL OpenFileDialog(OPENFILENAMEW*) override { return FALSE; }
-  BOOL SaveFileDialog(OPENFILENAMEW*) override { return FALSE; }
-  PIDLIST_ABSOLUTE BrowseFolder(BROWSEINFOW*) override { return nullptr; }
-
-private:
-  IShellUi* m_previous;
-};
-
 TEST_F(DropTest, DraggingOutDeletesOnlyAfterAMove) {
   CScriptedVolume volume;
   CVolumeFactoryScope factory(&volume);
-  volume.SetFile(L"\\A:\\f.txt", "abc");
-  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"f.txt", 3, 0));
+  volume.SetListing(L"\\A:\\*", CTestEntries().AddEntry(L"f.txt", 3, 0, 1, MakeDate(2)));
   const CItemIDList file = Item(L"\\A:\\f.txt", 0);
   LPCITEMIDLIST items[] = {file.Get()};
   const struct {
@@ -384,19 +353,67 @@ TEST_F(DropTest, DraggingOutDeletesOnlyAfterAMove) {
   };
   for (const auto& c : cases) {
     volume.script.ClearCalls();
-    CDragUi drag;
-    drag.result = c.result;
-    drag.effect = c.effect;
-    drag.keysAtDrop = 0;   // every button is up
+    volume.SetFile(L"\\A:\\f.txt", "abc");   // a delete takes it away
+    CXferTestUi drag;
+    DWORD allowed = 0xFF;
+    HRESULT continued = E_FAIL;
+    drag.onDragDrop = [&](IDataObject*, IDropSource* source, DWORD allowedEffects, DWORD* out) {
+      allowed = allowedEffects;
+      continued = source->QueryContinueDrag(FALSE, 0);   // every button is up
+      *out = c.effect;
+      return c.result;
+    };
     DWORD effect = 0;
     EXPECT_EQ(c.result, DragItemsOut(L"\\A:", &site, items, 1, c.button, c.driveList, nullptr, &effect));
-    EXPECT_EQ(c.allowed, drag.allowed);
-    EXPECT_EQ(DRAGDROP_S_DROP, drag.continued);
+    EXPECT_EQ(c.allowed, allowed);
+    EXPECT_EQ(DRAGDROP_S_DROP, continued);
     ASSERT_TRUE(WaitForDeleteOperations(20000));
     size_t deletes = 0;
     for (const std::wstring& call : volume.Calls()) deletes += call.compare(0, 7, L"Delete ") == 0;
     EXPECT_EQ(c.deletes ? 1u : 0u, deletes) << c.button << " " << c.effect;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A drag from one view into a folder of another, through the engine: the
+// drop copies, the source's move report deletes, and the bytes arrive.
+TEST_F(DropTest, AMoveBetweenViewsThroughTheEngine) {
+  SetDropTransfer(nullptr);
+  CScriptedVolume volume;
+  CVolumeFactoryScope factory(&volume);
+  volume.SetFile(L"\\A:\\f.txt", "abc");
+  volume.SetListing(L"\\A:\\*", CTestEntries()
+                                    .AddEntry(L"f.txt", 3, FILE_ATTRIBUTE_ARCHIVE, 1, MakeDate(2))
+                                    .AddEntry(L"dst", 0, FILE_ATTRIBUTE_DIRECTORY, 1, MakeDate(2)));
+  const CItemIDList file = Item(L"\\A:\\f.txt", FILE_ATTRIBUTE_ARCHIVE);
+  LPCITEMIDLIST items[] = {file.Get()};
+  CFakeViewSite destination;
+  ComPtr<RPLDropTarget> target;
+  ASSERT_EQ(S_OK, RPLDropTarget::Create(&target));
+  ASSERT_EQ(S_OK, target->InitForView(L"\\A:\\dst", &destination));
+  CXferTestUi drag;
+  DWORD entered = 0;
+  drag.onDragDrop = [&](IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) {
+    entered = allowed;
+    target->DragEnter(data, MK_LBUTTON | MK_SHIFT, POINTL{}, &entered);
+    if (source->QueryContinueDrag(FALSE, MK_SHIFT) != DRAGDROP_S_DROP) return E_UNEXPECTED;
+    *effect = allowed;
+    target->Drop(data, MK_SHIFT, POINTL{}, effect);
+    return DRAGDROP_S_DROP;
+  };
+  DWORD effect = 0;
+  EXPECT_EQ(DRAGDROP_S_DROP, DragItemsOut(L"\\A:", &site, items, 1, 1, false, nullptr, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), entered);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+  ASSERT_TRUE(WaitForDeleteOperations(20000));
+  std::string bytes;
+  EXPECT_TRUE(volume.GetStoredFile(L"\\A:\\dst\\f.txt", &bytes));
+  EXPECT_EQ("abc", bytes);
+  EXPECT_FALSE(volume.GetStoredFile(L"\\A:\\f.txt", nullptr));
+  EXPECT_TRUE(drag.shown.empty());
 }
 
 }  // namespace

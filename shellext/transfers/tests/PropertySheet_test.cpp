@@ -9,7 +9,7 @@
 #include <vector>
 #include "ComBase.h"
 #include "DisplayText.h"
-#include "ModuleEntry.h"
+#include "LiveSheet.h"
 #include "PropertySheet.h"
 #include "RPLPropSheetExt.h"
 #include "RegistryGuard.h"
@@ -65,16 +65,6 @@ std::vector<ItemSpec> Drives(int count, ULONG total, DATE free) {
   std::vector<ItemSpec> drives;
   for (int i = 0; i < count; ++i) drives.push_back({kNames[i], total, 0x10, free});
   return drives;
-}
-
-std::wstring Text(HWND page, int id) {
-  wchar_t text[512] = {};
-  GetDlgItemTextW(page, id, text, ARRAYSIZE(text));
-  return text;
-}
-
-std::wstring Bytes(ULONGLONG value) {
-  return std::wstring(FormatGroupedNumber(static_cast<LONGLONG>(value)).GetBstr()) + L" Bytes";
 }
 
 std::wstring Wide(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
@@ -144,16 +134,7 @@ std::vector<BYTE> IdListArray(UINT count, LPCITEMIDLIST parent, LPCITEMIDLIST ch
 
 class PropertySheetTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    InitCommonControls();
-    WNDCLASSW parent = {};
-    if (!GetClassInfoW(GetModuleHandleW(nullptr), kParentWindowClass, &parent)) {
-      parent.lpfnWndProc = DefWindowProcW;
-      parent.hInstance = GetModuleHandleW(nullptr);
-      parent.lpszClassName = kParentWindowClass;
-      RegisterClassW(&parent);
-    }
-  }
+  static void SetUpTestSuite() { RegisterSheetParentClass(); }
   void SetUp() override {
     g_resourceModule.SetLanguage(kEnglish);
     m_baseline = GetComModule().GetLockCount();
@@ -163,36 +144,8 @@ protected:
     EXPECT_EQ(m_baseline, GetComModule().GetLockCount()) << "an object or page outlived the sheet";
   }
 
-  // The seam's sheet call runs the real modeless sheet on the sheet thread.
-  struct LiveSheet {
-    HWND sheet = nullptr;
-    DWORD thread = 0;
-  };
-  void AnswerWithRealSheet(LiveSheet* live) {
-    ui.Answer(UiCall::PropertySheet, [live](UiCallRecord& call) -> INT_PTR {
-      const INT_PTR sheet = PropertySheetW(static_cast<PROPSHEETHEADERW*>(call.argument));
-      live->sheet = reinterpret_cast<HWND>(sheet);
-      live->thread = GetCurrentThreadId();
-      return sheet;
-    });
-  }
-  static HWND Page(const LiveSheet& live, int index) {
-    SendMessageW(live.sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    return reinterpret_cast<HWND>(SendMessageW(live.sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-  }
-  // TRUE when every page accepted Apply.
-  static bool Apply(const LiveSheet& live) { return SendMessageW(live.sheet, PSM_APPLY, 0, 0) != 0; }
-  // Cancel is posted, as a click would arrive, and the thread ends with the sheet.
-  static void Close(const LiveSheet& live) {
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, live.thread);
-    ASSERT_TRUE(thread);
-    PostMessageW(live.sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
-    CloseHandle(thread);
-    EXPECT_FALSE(IsWindow(live.sheet));
-  }
   HRESULT Show(const wchar_t* path, const std::vector<ItemSpec>& specs, LiveSheet* live) {
-    AnswerWithRealSheet(live);
+    live->AnswerNext(ui);
     const int count = static_cast<int>(specs.size());
     return ShowPropertySheet(path, count ? MakeItems(specs) : nullptr, count);
   }
@@ -361,6 +314,36 @@ TEST_F(PropertySheetTest, ExplorerGetsPagesOnlyForTheModuleEntry) {
     ASSERT_EQ(S_OK, CreateRPLPropSheetExt(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
     EXPECT_EQ(c.expected, init->Initialize(nullptr, &data, nullptr)) << c.name;
   }
+
+  // Explorer may destroy pages it never showed, or refuse one: either way
+  // the object goes with its last page (the fixture checks the lock count).
+  struct Taken {
+    std::vector<HPROPSHEETPAGE> pages;
+    size_t refuseFrom;
+  };
+  auto take = [](HPROPSHEETPAGE page, LPARAM param) -> BOOL {
+    Taken* taken = reinterpret_cast<Taken*>(param);
+    if (taken->pages.size() >= taken->refuseFrom) return FALSE;
+    taken->pages.push_back(page);
+    return TRUE;
+  };
+  for (size_t refuseFrom : {size_t(2), size_t(1)}) {
+    CIdListData data;
+    data.block = IdListArray(1, parent, module);
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(S_OK, CreateRPLPropSheetExt(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
+    ASSERT_EQ(S_OK, init->Initialize(nullptr, &data, nullptr));
+    ComPtr<IShellPropSheetExt> sheet;
+    ASSERT_EQ(S_OK, init.As(&sheet));
+    Taken taken = {{}, refuseFrom};
+    EXPECT_EQ(refuseFrom == 2 ? S_OK : E_OUTOFMEMORY, sheet->AddPages(take, reinterpret_cast<LPARAM>(&taken)));
+    EXPECT_EQ(refuseFrom, taken.pages.size());
+    sheet.Reset();
+    init.Reset();
+    EXPECT_LT(m_baseline, GetComModule().GetLockCount()) << "the pages hold the object";
+    for (HPROPSHEETPAGE page : taken.pages) DestroyPropertySheetPage(page);
+    EXPECT_EQ(m_baseline, GetComModule().GetLockCount());
+  }
   CoTaskMemFree(module);
   CoTaskMemFree(other);
   CoTaskMemFree(parent);
@@ -378,12 +361,12 @@ TEST_F(PropertySheetTest, ThePortPageSelectsAndStoresThePort) {
   general.ports = L"COM1;COM2;COM3";
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"", {}, &live));
-  HWND port = Page(live, 1);
+  HWND port = live.Page(1);
   ASSERT_TRUE(port);
   HWND list = GetDlgItem(port, IDC_PAGE_PORTS);
   EXPECT_EQ(3, SendMessageW(list, LB_GETCOUNT, 0, 0));
   EXPECT_EQ(1, SendMessageW(list, LB_GETCURSEL, 0, 0)) << "the configured port whatever its case";
-  EXPECT_EQ(L"Module", Text(port, IDC_PAGE_NAME));
+  EXPECT_EQ(L"Module", DlgText(port, IDC_PAGE_NAME));
   EXPECT_EQ(L"GetCommPorts 5", general.Calls().back());
 
   auto choose = [&](int index) {
@@ -391,7 +374,7 @@ TEST_F(PropertySheetTest, ThePortPageSelectsAndStoresThePort) {
     SendMessageW(port, WM_COMMAND, MAKEWPARAM(IDC_PAGE_PORTS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
   };
   choose(-1);
-  EXPECT_FALSE(Apply(live)) << "no selection";
+  EXPECT_FALSE(live.Apply()) << "no selection";
   auto boxes = ui.Calls(UiCall::MessageBox);
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(L"Please select a port.", boxes[0].text);
@@ -400,29 +383,29 @@ TEST_F(PropertySheetTest, ThePortPageSelectsAndStoresThePort) {
 
   volume.Fail(L"SelectPort", E_ACCESSDENIED, nullptr, 1);
   choose(0);
-  EXPECT_FALSE(Apply(live)) << "a failing SelectPort";
+  EXPECT_FALSE(live.Apply()) << "a failing SelectPort";
   choose(2);
-  EXPECT_TRUE(Apply(live));
+  EXPECT_TRUE(live.Apply());
   wchar_t stored[16] = {};
   ReadPortSetting(stored, ARRAYSIZE(stored));
   EXPECT_STREQ(L"COM3", stored);
   const auto calls = volume.Calls();
   EXPECT_EQ(L"SelectPort COM3", calls.back());
   EXPECT_EQ(1u, ui.Calls(UiCall::MessageBox).size()) << "SelectPort fails without a box";
-  Close(live);
+  live.Close();
 }
 
 TEST_F(PropertySheetTest, ThePortPageStaysEmptyWithoutAServerAndNeverApplies) {
   general.Fail(L"GetCommPorts", E_FAIL, nullptr);
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"", {}, &live));
-  HWND port = Page(live, 1);
+  HWND port = live.Page(1);
   EXPECT_EQ(0, SendMessageW(GetDlgItem(port, IDC_PAGE_PORTS), LB_GETCOUNT, 0, 0));
-  EXPECT_TRUE(Apply(live));
+  EXPECT_TRUE(live.Apply());
   EXPECT_TRUE(ui.Calls(UiCall::MessageBox).empty());
-  HWND module = Page(live, 0);
-  EXPECT_EQ(L"MC35i", Text(module, IDC_PAGE_MODEL));
-  Close(live);
+  HWND module = live.Page(0);
+  EXPECT_EQ(L"MC35i", DlgText(module, IDC_PAGE_MODEL));
+  live.Close();
 }
 
 TEST_F(PropertySheetTest, TheDrivePageShowsSpaceAndWritesTheLabel) {
@@ -444,23 +427,23 @@ TEST_F(PropertySheetTest, TheDrivePageShowsSpaceAndWritesTheLabel) {
     if (!c.label) volume.Fail(L"GetLabel", E_FAIL, nullptr);
     LiveSheet live;
     ASSERT_EQ(S_OK, Show(L"", {{L"A:", c.total, 0x10, c.free}}, &live)) << c.name;
-    HWND page = Page(live, 0);
-    EXPECT_EQ(c.used, Text(page, IDC_PAGE_USED_BYTES)) << c.name;
-    EXPECT_EQ(c.freeText, Text(page, IDC_PAGE_FREE_BYTES)) << c.name;
-    EXPECT_EQ(c.totalText, Text(page, IDC_PAGE_TOTAL_BYTES)) << c.name;
+    HWND page = live.Page(0);
+    EXPECT_EQ(c.used, DlgText(page, IDC_PAGE_USED_BYTES)) << c.name;
+    EXPECT_EQ(c.freeText, DlgText(page, IDC_PAGE_FREE_BYTES)) << c.name;
+    EXPECT_EQ(c.totalText, DlgText(page, IDC_PAGE_TOTAL_BYTES)) << c.name;
     HWND label = GetDlgItem(page, IDC_PAGE_LABEL);
     EXPECT_EQ(c.label != nullptr, IsWindowEnabled(label) != FALSE) << c.name;
     if (c.label) {
-      EXPECT_EQ(c.label, Text(page, IDC_PAGE_LABEL)) << c.name;
-      EXPECT_TRUE(Apply(live)) << "nothing changed yet: " << c.name;
+      EXPECT_EQ(c.label, DlgText(page, IDC_PAGE_LABEL)) << c.name;
+      EXPECT_TRUE(live.Apply()) << "nothing changed yet: " << c.name;
       volume.script.ClearCalls();
       SetWindowTextW(label, L"");   // the user empties the field
-      EXPECT_TRUE(Apply(live)) << c.name;
+      EXPECT_TRUE(live.Apply()) << c.name;
       const auto calls = volume.Calls();
       ASSERT_EQ(1u, calls.size()) << c.name;
       EXPECT_EQ(L"SetLabel A: ", calls[0]) << c.name;
     }
-    Close(live);
+    live.Close();
   }
 }
 
@@ -469,14 +452,14 @@ TEST_F(PropertySheetTest, AFailedLabelKeepsThePageChanged) {
   volume.Fail(L"SetLabel", E_ACCESSDENIED, L"Link down", 1);
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"A:", {}, &live));
-  HWND page = Page(live, 0);
+  HWND page = live.Page(0);
   SetWindowTextW(GetDlgItem(page, IDC_PAGE_LABEL), L"NEW");
-  EXPECT_FALSE(Apply(live));
+  EXPECT_FALSE(live.Apply());
   EXPECT_EQ(1u, ui.Calls(UiCall::MessageBox).size());
-  EXPECT_TRUE(Apply(live)) << "still marked, so tried again";
+  EXPECT_TRUE(live.Apply()) << "still marked, so tried again";
   const auto calls = volume.Calls();
   EXPECT_EQ(L"SetLabel A: NEW", calls.back());
-  Close(live);
+  live.Close();
 }
 
 TEST_F(PropertySheetTest, ElevenDrivesGetTenTitledPages) {
@@ -493,64 +476,64 @@ TEST_F(PropertySheetTest, ElevenDrivesGetTenTitledPages) {
     SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     EXPECT_EQ(std::wstring(L"Module Disk ") + static_cast<wchar_t>(L'A' + i) + L":", title);
   }
-  Close(live);
+  live.Close();
 }
 
 TEST_F(PropertySheetTest, TheItemsPageShowsTextsAndAppliesAttributes) {
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"\\A:", {{L"\\A:\\one.bin", 1, 0x21, 40002.0}}, &live));
-  HWND page = Page(live, 0);
-  EXPECT_EQ(std::wstring(FormatByteSize(1).GetBstr()) + L" (1 Byte)", Text(page, IDC_PAGE_SIZE));
-  EXPECT_EQ(L"one.bin", Text(page, IDC_PAGE_NAME));
-  EXPECT_EQ(Wide(FormatDateTime(40002.0, FALSE, FALSE, FALSE)), Text(page, IDC_PAGE_MODIFIED));
+  HWND page = live.Page(0);
+  EXPECT_EQ(std::wstring(FormatByteSize(1).GetBstr()) + L" (1 Byte)", DlgText(page, IDC_PAGE_SIZE));
+  EXPECT_EQ(L"one.bin", DlgText(page, IDC_PAGE_NAME));
+  EXPECT_EQ(Wide(FormatDateTime(40002.0, FALSE, FALSE, FALSE)), DlgText(page, IDC_PAGE_MODIFIED));
   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_PAGE_READONLY));
   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_PAGE_ARCHIVE));
   EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_PAGE_HIDDEN));
-  Close(live);
+  live.Close();
 
   CTestEntries dir;
   AddRows(&dir, {{L"a", 1000, 0x20}, {L"b", 234, 0x20}, {L"s", 0, 0x10}});
   volume.SetListing(L"\\A:\\dir\\*", dir);
   LiveSheet folder;
   ASSERT_EQ(S_OK, Show(L"\\A:", {{L"\\A:\\dir", 0, 0x10, 0}}, &folder));
-  page = Page(folder, 0);
-  EXPECT_EQ(L"2 Files, 1 Folder", Text(page, IDC_PAGE_CONTAINS));
-  EXPECT_EQ(std::wstring(FormatByteSize(1234).GetBstr()) + L" (" + Bytes(1234) + L")", Text(page, IDC_PAGE_SIZE));
-  Close(folder);
+  page = folder.Page(0);
+  EXPECT_EQ(L"2 Files, 1 Folder", DlgText(page, IDC_PAGE_CONTAINS));
+  EXPECT_EQ(std::wstring(FormatByteSize(1234).GetBstr()) + L" (" + Bytes(1234) + L")", DlgText(page, IDC_PAGE_SIZE));
+  folder.Close();
 }
 
 TEST_F(PropertySheetTest, MixedAttributesStayEachItemsOwn) {
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"\\A:", {{L"\\A:\\d", 0, 0x12, 0}, {L"\\A:\\f", 1, 0x20, 0}}, &live));
-  HWND page = Page(live, 0);
+  HWND page = live.Page(0);
   HWND hidden = GetDlgItem(page, IDC_PAGE_HIDDEN);
   EXPECT_EQ(BST_INDETERMINATE, IsDlgButtonChecked(page, IDC_PAGE_HIDDEN));
   EXPECT_EQ(static_cast<LONG>(BS_AUTO3STATE), GetWindowLongW(hidden, GWL_STYLE) & BS_TYPEMASK);
-  EXPECT_EQ(L"1 File, 1 Folder", Text(page, IDC_PAGE_NAME));
+  EXPECT_EQ(L"1 File, 1 Folder", DlgText(page, IDC_PAGE_NAME));
   SendMessageW(GetDlgItem(page, IDC_PAGE_READONLY), BM_CLICK, 0, 0);
-  EXPECT_TRUE(Apply(live));
+  EXPECT_TRUE(live.Apply());
   EXPECT_EQ(0x03, volume.AttributesOf(L"\\A:\\d")) << "hidden kept, no folder bit";
   EXPECT_EQ(0x21, volume.AttributesOf(L"\\A:\\f")) << "still not hidden";
   volume.script.ClearCalls();
   SendMessageW(GetDlgItem(page, IDC_PAGE_READONLY), BM_CLICK, 0, 0);
-  EXPECT_TRUE(Apply(live));
+  EXPECT_TRUE(live.Apply());
   EXPECT_EQ(0x02, volume.AttributesOf(L"\\A:\\d")) << "compared with what was applied, not what was read";
   EXPECT_EQ(0x20, volume.AttributesOf(L"\\A:\\f"));
   volume.Fail(L"SetAttributes", E_ACCESSDENIED, L"Link down");
   SendMessageW(GetDlgItem(page, IDC_PAGE_SYSTEM), BM_CLICK, 0, 0);
-  EXPECT_FALSE(Apply(live));
+  EXPECT_FALSE(live.Apply());
   EXPECT_EQ(1u, ui.Calls(UiCall::MessageBox).size());
-  Close(live);
+  live.Close();
 }
 
 TEST_F(PropertySheetTest, GermanPagesCarryGermanTexts) {
   g_resourceModule.SetLanguage(kGerman);
   LiveSheet live;
   ASSERT_EQ(S_OK, Show(L"", {{L"A:", 0, 0x10, 0}}, &live));
-  HWND page = Page(live, 0);
-  EXPECT_EQ(L"Nicht verfügbar!", Text(page, IDC_PAGE_TOTAL_BYTES));
-  EXPECT_EQ(L"Moduldatenträger", Text(page, IDC_PAGE_TYPE));
-  Close(live);
+  HWND page = live.Page(0);
+  EXPECT_EQ(L"Nicht verfügbar!", DlgText(page, IDC_PAGE_TOTAL_BYTES));
+  EXPECT_EQ(L"Modul-Datenträger", DlgText(page, IDC_PAGE_TYPE));
+  live.Close();
 }
 
 namespace {
@@ -610,7 +593,7 @@ TEST_F(PropertySheetTest, TheDrivePageDrawsInItsColours) {
   for (const auto& c : cases) {
     LiveSheet live;
     ASSERT_EQ(S_OK, Show(L"", {{L"A:", c.total, 0x10, c.free}}, &live)) << c.name;
-    HWND page = Page(live, 0);
+    HWND page = live.Page(0);
     Canvas squares(10, 10);
     Draw(page, IDC_PAGE_USED_SQUARE, squares, 10, 10);
     EXPECT_EQ(blue, squares.At(5, 5));
@@ -629,6 +612,6 @@ TEST_F(PropertySheetTest, TheDrivePageDrawsInItsColours) {
     }
     // Just below the top ellipse's lowest point lies the front rim.
     EXPECT_EQ(c.frontRim, chart.At(width / 2, ellipse + depth / 2)) << c.name;
-    Close(live);
+    live.Close();
   }
 }

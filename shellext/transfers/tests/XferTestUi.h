@@ -37,7 +37,11 @@ public:
   }
   INT_PTR RunPropertySheet(PROPSHEETHEADERW*) override { return -1; }
   UINT TrackMenu(HMENU, UINT, int, int, HWND) override { return 0; }
-  HRESULT RunDragDrop(IDataObject*, IDropSource*, DWORD, DWORD*) override { return E_NOTIMPL; }
+  // A drag runs as the test says; without it the drag is not there.
+  std::function<HRESULT(IDataObject*, IDropSource*, DWORD allowed, DWORD* effect)> onDragDrop;
+  HRESULT RunDragDrop(IDataObject* data, IDropSource* source, DWORD allowed, DWORD* effect) override {
+    return onDragDrop ? onDragDrop(data, source, allowed, effect) : E_NOTIMPL;
+  }
   BOOL ExecuteShell(SHELLEXECUTEINFOW*) override { return FALSE; }
   BOOL ShowHelp(HWND, const wchar_t*, UINT, ULONG_PTR) override { return FALSE; }
   BOOL PlaySystemSound(const wchar_t* sound, UINT) override {

@@ -1,0 +1,312 @@
+// Module items to the PC through the data object, against the real server
+// and the module simulator: a reader that takes the descriptor and every
+// "FileContents" as Explorer does, directly and through the clipboard, byte
+// for byte; a line fault and a Cancel in the middle leave every source.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+#include "ClipboardFormats.h"
+#include "DataObjectFormats.h"
+#include "DeleteOperation.h"
+#include "ItemIDList.h"
+#include "MessageWait.h"
+#include "RPLDataObject.h"
+#include "ResultCodes.h"
+#include "Seams.h"
+#include "ServerFixture.h"
+#include "SimFixture.h"
+#include "../XferTestUi.h"
+
+namespace {
+
+using namespace vkstest;
+
+std::vector<BYTE> Pattern(size_t size, unsigned seed) {
+  std::vector<BYTE> data(size);
+  for (size_t i = 0; i < size; ++i) data[i] = static_cast<BYTE>((i * 13 + i / 257 + seed) & 0xFF);
+  return data;
+}
+
+struct TreeFile {
+  const wchar_t* relative;
+  size_t size;
+};
+// Three levels, an empty file, one over 100 kB, blanks and umlauts.
+const TreeFile kTree[] = {
+    {L"top.txt", 10},
+    {L"empty.txt", 0},
+    {L"s\u00fc b\\big file.bin", 140 * 1024 + 5},
+    {L"s\u00fc b\\third level\\\u00e4 x.txt", 777},
+};
+const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
+
+class DataObjectSim : public SimTestOf<ServerClientTest> {
+protected:
+  void SetUp() override {
+    SimTestOf<ServerClientTest>::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    UseVolumes(2);
+    // The clipboard needs OLE on this thread, not only COM.
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    m_ole = true;
+    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
+    ASSERT_TRUE(RegisterClipboardFormats());
+    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
+    wchar_t temp[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GetTempFileNameW(temp, L"dob", 0, name);
+    DeleteFileW(name);
+    pcRoot = name;
+    ASSERT_TRUE(CreateDirectoryW(pcRoot.c_str(), nullptr));
+  }
+  void StopServer() override {
+    EXPECT_TRUE(WaitForDeleteOperations(20000));
+    if (m_ole) {
+      // Under Wine this can answer CLIPBRD_E_CANT_CLOSE from a thread that did
+      // not put the object there; the clipboard is empty all the same.
+      OleSetClipboard(nullptr);
+      // The clipboard's object ends on its owner thread; its server streams with it.
+      for (int i = 0; i < 50; ++i) {
+        PumpWaitingMessages();
+        Sleep(20);
+      }
+      OleUninitialize();
+      m_ole = false;
+    }
+    volume.Reset();
+    if (ComStarted()) {
+      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
+      if (general) {
+        EXPECT_EQ(S_OK, general->Shutdown(10000));
+      }
+    }
+    SimTestOf<ServerClientTest>::StopServer();
+  }
+  void TearDown() override {
+    if (!pcRoot.empty()) RemovePCTree(pcRoot);
+    SimTestOf<ServerClientTest>::TearDown();
+  }
+  static void RemovePCTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring path = folder + L"\\" + found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          DeleteFileW(path.c_str());
+        else if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+          RemovePCTree(path);
+      } while (FindNextFileW(find, &found));
+      FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  void SeedModuleTree(const std::wstring& hostTop) {
+    MakeHostDir(hostTop);
+    for (const wchar_t* folder : kTreeFolders) MakeHostDir(hostTop + L"\\" + folder);
+    unsigned seed = 1;
+    for (const TreeFile& file : kTree)
+      ASSERT_TRUE(WriteHostFile(hostTop + L"\\" + file.relative, Pattern(file.size, seed++)));
+  }
+  void ExpectModuleTree(const std::wstring& hostTop) {
+    unsigned seed = 1;
+    for (const TreeFile& file : kTree) {
+      std::vector<BYTE> bytes;
+      ASSERT_TRUE(ReadHostFile(hostTop + L"\\" + file.relative, &bytes)) << file.relative;
+      EXPECT_TRUE(bytes == Pattern(file.size, seed)) << file.relative;
+      ++seed;
+    }
+  }
+  // Which files of the tree stand on the PC below top, and whether each one
+  // that stands is whole; the tree's index set of the standing ones.
+  std::vector<int> PCFilesAt(const std::wstring& top) {
+    std::vector<int> standing;
+    unsigned seed = 1;
+    for (int i = 0; i < static_cast<int>(ARRAYSIZE(kTree)); ++i, ++seed) {
+      HANDLE handle = CreateFileW((top + L"\\" + kTree[i].relative).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      std::vector<BYTE> data(kTree[i].size + 1);
+      DWORD got = 0;
+      ReadFile(handle, data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
+      CloseHandle(handle);
+      data.resize(got);
+      EXPECT_TRUE(data == Pattern(kTree[i].size, seed)) << kTree[i].relative << ": " << got << " bytes";
+      standing.push_back(i);
+    }
+    return standing;
+  }
+  ComPtr<IDataObject> MakeObject(const wchar_t* folder, const std::wstring& path, DWORD effect) {
+    CItemIDList* found = nullptr;
+    EXPECT_EQ(S_OK, FindEntryByName(path.c_str(), volume.Get(), &found)) << path;
+    ComPtr<IDataObject> data;
+    if (!found) return data;
+    LPCITEMIDLIST lists[] = {found->Get()};
+    EXPECT_EQ(S_OK, CreateDataObject(folder, nullptr, lists, 1, effect, nullptr, false, &data));
+    delete found;
+    return data;
+  }
+  // What Explorer does with virtual files: folders made, each file's block
+  // written whole under its name, then (for a move) the report, also after
+  // a failure. Gives the number of files that failed.
+  int ReadLikeExplorer(IDataObject* data, const std::wstring& target, bool reportMove) {
+    int failed = 0;
+    STGMEDIUM medium = {};
+    FORMATETC etc = HGlobalFormat(ids.fileGroupDescriptorW);
+    EXPECT_EQ(S_OK, data->GetData(&etc, &medium));
+    if (medium.tymed != TYMED_HGLOBAL) return -1;
+    std::vector<FILEDESCRIPTORW> records;
+    {
+      const auto* group = static_cast<const FILEGROUPDESCRIPTORW*>(GlobalLock(medium.hGlobal));
+      records.assign(group->fgd, group->fgd + group->cItems);
+      GlobalUnlock(medium.hGlobal);
+      ReleaseStgMedium(&medium);
+    }
+    for (LONG i = 0; i < static_cast<LONG>(records.size()); ++i) {
+      const std::wstring path = target + L"\\" + records[i].cFileName;
+      if (records[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        CreateDirectoryW(path.c_str(), nullptr);
+        continue;
+      }
+      FORMATETC contents = HGlobalFormat(ids.fileContents);
+      contents.lindex = i;
+      contents.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
+      STGMEDIUM file = {};
+      const HRESULT hr = data->GetData(&contents, &file);
+      if (FAILED(hr)) {
+        ++failed;
+        if (hr == E_TRANSFER_CANCELLED) break;   // the user stopped it all
+        continue;
+      }
+      std::vector<BYTE> bytes(records[i].nFileSizeLow);
+      if (file.tymed == TYMED_HGLOBAL) {
+        EXPECT_GE(GlobalSize(file.hGlobal), bytes.size());
+        if (!bytes.empty()) memcpy(bytes.data(), GlobalLock(file.hGlobal), bytes.size());
+        GlobalUnlock(file.hGlobal);
+      } else {
+        EXPECT_EQ(0u, bytes.size());
+      }
+      ReleaseStgMedium(&file);
+      HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      EXPECT_NE(INVALID_HANDLE_VALUE, handle) << path;
+      DWORD written = 0;
+      if (!bytes.empty()) WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+      CloseHandle(handle);
+    }
+    if (reportMove) {
+      SetDataObjectDword(data, ids.performedDropEffect, DROPEFFECT_MOVE);
+      SetDataObjectDword(data, ids.pasteSucceeded, DROPEFFECT_MOVE);
+    }
+    return failed;
+  }
+
+  const ClipboardFormatIds& ids = ClipboardFormats();
+  ComPtr<IVKSVolume> volume;
+  CXferTestUi ui;
+  std::wstring pcRoot;
+  bool m_ole = false;
+};
+
+TEST_F(DataObjectSim, AModuleTreeIsCopiedAndMovedToThePCByteForByte) {
+  SeedModuleTree(L"A\\tree");
+  {
+    ComPtr<IDataObject> copy = MakeObject(L"\\A:", L"\\A:\\tree", DROPEFFECT_COPY);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(0, ReadLikeExplorer(copy.Get(), pcRoot, false));
+  }
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), PCFilesAt(pcRoot + L"\\tree"));
+  ExpectModuleTree(L"A\\tree");
+  EXPECT_TRUE(ui.shown.empty());
+
+  RemovePCTree(pcRoot + L"\\tree");
+  {
+    ComPtr<IDataObject> move = MakeObject(L"\\A:", L"\\A:\\tree", DROPEFFECT_MOVE);
+    ASSERT_TRUE(move);
+    EXPECT_EQ(0, ReadLikeExplorer(move.Get(), pcRoot, true));
+    ASSERT_TRUE(WaitForDeleteOperations(20000));
+  }
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), PCFilesAt(pcRoot + L"\\tree"));
+  EXPECT_FALSE(HostExists(L"A\\tree"));
+  EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(DataObjectSim, TheClipboardCarriesATreeToThePC) {
+  SeedModuleTree(L"B\\clip");
+  CItemIDList* found = nullptr;
+  ASSERT_EQ(S_OK, FindEntryByName(L"\\B:\\clip", volume.Get(), &found));
+  LPCITEMIDLIST lists[] = {found->Get()};
+  EXPECT_EQ(S_OK, PutItemsOnClipboard(L"\\B:", nullptr, lists, 1, DROPEFFECT_COPY, nullptr));
+  delete found;
+  ASSERT_TRUE(ClipboardHasPastableData());
+  for (const wchar_t* paste : {L"\\one", L"\\two"}) {
+    ComPtr<IDataObject> pasted;
+    ASSERT_EQ(S_OK, OleGetClipboard(&pasted));
+    CreateDirectoryW((pcRoot + paste).c_str(), nullptr);
+    EXPECT_EQ(0, ReadLikeExplorer(pasted.Get(), pcRoot + paste, false));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), PCFilesAt(pcRoot + paste + L"\\clip")) << paste;
+  }
+  ExpectModuleTree(L"B\\clip");
+}
+
+// A GET of the big file fails on the line: one box for that file, the others
+// arrive, and the move the reader reports anyway deletes nothing.
+TEST_F(DataObjectSim, ALineFaultMidwayKeepsEverySource) {
+  SeedModuleTree(L"A\\tree");
+  CItemIDList* found = nullptr;
+  ASSERT_EQ(S_OK, FindEntryByName(L"\\A:\\tree", volume.Get(), &found));
+  // Three listings at the object's making, then top.txt and empty.txt: the
+  // eighth GET from here is inside the big file.
+  ASSERT_TRUE(sim.Command("obex fault error D0 at 8 get"));
+  LPCITEMIDLIST lists[] = {found->Get()};
+  {
+    ComPtr<IDataObject> move;
+    ASSERT_EQ(S_OK, CreateDataObject(L"\\A:", nullptr, lists, 1, DROPEFFECT_MOVE, nullptr, false, &move));
+    EXPECT_EQ(1, ReadLikeExplorer(move.Get(), pcRoot, true));
+    ASSERT_TRUE(WaitForDeleteOperations(20000));
+  }
+  delete found;
+  EXPECT_EQ(1u, ui.shown.size());
+  EXPECT_EQ((std::vector<int>{0, 1, 3}), PCFilesAt(pcRoot + L"\\tree"));
+  ExpectModuleTree(L"A\\tree");
+}
+
+// Cancel in the progress dialog while the big file's answer is held back.
+TEST_F(DataObjectSim, CancelMidwayKeepsEverySource) {
+  SeedModuleTree(L"A\\tree");
+  CItemIDList* found = nullptr;
+  ASSERT_EQ(S_OK, FindEntryByName(L"\\A:\\tree", volume.Get(), &found));
+  ASSERT_TRUE(sim.Command("obex fault stall 3000 at 8 get"));
+  LPCITEMIDLIST lists[] = {found->Get()};
+  std::atomic<bool> pressed{false};
+  std::thread presser([&] {
+    for (int i = 0; i < 3000 && !pressed; ++i) {
+      if (HWND dialog = FindWindowW(L"#32770", L"Moving...")) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        pressed = true;
+        break;
+      }
+      Sleep(10);
+    }
+  });
+  int failed = 0;
+  {
+    ComPtr<IDataObject> move;
+    ASSERT_EQ(S_OK, CreateDataObject(L"\\A:", nullptr, lists, 1, DROPEFFECT_MOVE, nullptr, false, &move));
+    failed = ReadLikeExplorer(move.Get(), pcRoot, true);
+    ASSERT_TRUE(WaitForDeleteOperations(20000));
+  }
+  pressed = true;
+  presser.join();
+  delete found;
+  EXPECT_GE(failed, 1);
+  EXPECT_TRUE(ui.shown.empty()) << "a cancel is not an error";
+  const std::vector<int> standing = PCFilesAt(pcRoot + L"\\tree");
+  for (int index : standing) EXPECT_NE(2, index) << "the big file was not to arrive";
+  ExpectModuleTree(L"A\\tree");
+}
+
+}  // namespace
