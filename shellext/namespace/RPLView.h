@@ -13,6 +13,7 @@
 #include "ComBase.h"
 #include "ComCore.h"
 #include "ItemIDList.h"
+#include "TransferViewSite.h"
 #include "ModuleViewCallback.h"
 #include "SuiteString.h"
 #include "VKSServer.h"
@@ -92,6 +93,7 @@ private:
 
 class RPLView final : public CWindowImpl,
                       public IShellView2,
+                      public ITransferViewSite,
                       public CComObjectBase {
 public:
   COM_QI_TABLE(RPLView, IShellView2, IShellView, IOleWindow)
@@ -142,7 +144,18 @@ public:
   UINT ListId() const { return m_listId; }
   UINT SortCommand() const { return m_sortCommand; }
   int EntryCount() const { return m_entryCount; }
-  bool IsSearchView() const { return m_search != nullptr; }
+  // ITransferViewSite: what the data object and the drops ask of the view.
+  ULONGLONG ViewIdentity() override { return reinterpret_cast<ULONGLONG>(this); }
+  IUnknown* ViewUnknown() override { return static_cast<IShellView*>(this); }
+  HWND ViewWindow() override { return m_hWnd; }
+  bool IsSearchView() override { return m_search != nullptr; }
+  int GetListViewStyle() override;
+  DWORD AutoScroll(POINT screen) override;
+  void ClearDropHighlight() override;
+  bool HighlightDropTarget(POINT screen, CBstr* path) override;
+  void MoveSelectedItems(POINT screen) override;
+  // From any thread: posted to the view's own.
+  void ResetCutMarks() override;
 
   // Menus, toolbar, context menus.
   int GetSelectionKind() const;
@@ -161,12 +174,8 @@ public:
   HRESULT PasteIntoTarget();
   CBstr PasteTarget() const;   // empty in a search view without a folder under the menu
   void RenameSelection();
-  // Drag services for the drop target.
-  DWORD AutoScroll(POINT screen);
-  const CItemIDList* HighlightDropTarget(POINT screen);
-  void ClearDropHighlight();
-  HRESULT MoveSelectedItems(POINT screen);
-  UINT GetListViewStyle() const;
+  // The folder or drive row under the point, highlighted; null when none.
+  const CItemIDList* HighlightDropRow(POINT screen);
   HRESULT RegisterDropTargets();
   // The clock AutoScroll reads; null restores the system's.
   void SetClock(IClock* clock) { m_clock = clock ? clock : &SystemClock(); }
@@ -262,7 +271,10 @@ private:
   // Commands.
   void SortBy(UINT command);
   void OnColumnClick(int column);
-  void BrowseTo(UINT flags);
+  // item null: the browser's own navigation.
+  void BrowseTo(UINT flags, LPCITEMIDLIST item = nullptr);
+  void SetAllRowsState(UINT mask, UINT state);
+  void ShowCannotOpenFile();
   void RefreshCommand();
   void InvertSelection();
   void SetFocusToList();
@@ -290,7 +302,7 @@ private:
   void OpenParentCommand();
   void OpenFocusedCommand();
   void ContextMenuCommand();
-  void ResetCutMarks();
+  void ClearCutMarks();
   void MarkCut(bool allRows);
   CItemIDList GetFolderAsItem() const;
   CBstr FolderParentPath() const;

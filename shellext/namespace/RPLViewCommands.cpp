@@ -11,7 +11,12 @@
 #include "ModuleCommands.h"
 #include "ModuleItemID.h"
 #include "Seams.h"
-#include "ViewActions.h"
+#include "DeleteOperation.h"
+#include "FormatDialog.h"
+#include "PasteEngine.h"
+#include "PropertySheet.h"
+#include "RPLDataObject.h"
+#include "SearchDialog.h"
 #include "ViewStatus.h"
 
 namespace {
@@ -27,6 +32,8 @@ bool IsSortCommand(UINT id) {
 const UINT kOpenParentCommand = 8300;
 const UINT kStandardFoldersCommand = 8327;
 const UINT kContextMenuCommand = 8389;
+// Posted to the view by ResetCutMarks from the clipboard's thread.
+const UINT kClearCutMarksCommand = 8414;
 
 bool IsFolderOrDrive(const CItemIDList* holder) {
   LPCITEMIDLIST record = holder ? holder->GetItem(0) : nullptr;
@@ -62,6 +69,10 @@ LRESULT RPLView::OnCommandMessage(UINT, WPARAM wParam, LPARAM lParam, BOOL& hand
 
 LRESULT RPLView::OnCommand(WORD code, WORD id, HWND, BOOL&) {
   if (code == 1 && (id < 8196 || id > 8390)) return 0;
+  if (code == 0 && id == kClearCutMarksCommand) {
+    ClearCutMarks();
+    return 0;
+  }
   if (code == 0 && (id < 8192 || id > 8413)) return 0;
   if (code > 1) return 0;
   if (IsSortCommand(id)) {
@@ -144,8 +155,9 @@ CBstr RPLView::FolderParentPath() const { return GetItemFolderPart(TextOf(m_path
 
 // Cut, copy and delete act on the selection while the view has the focus;
 // otherwise on every drive of the drive list, or on the shown folder itself
-// inside its parent. Properties take the selection or the folder alone; paste
-// the folder under the context menu or the view's own.
+// inside its parent. Properties take the selection or the folder alone;
+// format and the standard folders the selection; paste the folder under the
+// context menu or the view's own.
 ViewCommandTarget RPLView::GetCommandTarget(UINT command) const {
   ViewCommandTarget target;
   const bool focus = HasFocus();
@@ -161,6 +173,11 @@ ViewCommandTarget RPLView::GetCommandTarget(UINT command) const {
     case IDM_PROPERTIES:
       target.path = m_path;
       if (focus) selected();
+      return target;
+    case IDM_FORMAT:
+    case kStandardFoldersCommand:
+      target.path = m_path;
+      selected();
       return target;
     default: break;
   }
@@ -187,21 +204,28 @@ CBstr RPLView::PasteTarget() const {
   return m_path.GetLength() ? m_path : CBstr(L"");
 }
 
-void RPLView::ResetCutMarks() {
+void RPLView::SetAllRowsState(UINT mask, UINT value) {
   if (!m_list.IsWindow()) return;
   LVITEMW state = {};
-  state.stateMask = LVIS_CUT;
+  state.stateMask = mask;
+  state.state = value;
   m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
 }
 
+void RPLView::ClearCutMarks() { SetAllRowsState(LVIS_CUT, 0); }
+
+void RPLView::ResetCutMarks() {
+  if (m_hWnd) PostMessage(WM_COMMAND, MAKEWPARAM(kClearCutMarksCommand, 0), 0);
+}
+
 void RPLView::MarkCut(bool allRows) {
+  if (allRows) {
+    SetAllRowsState(LVIS_CUT, LVIS_CUT);
+    return;
+  }
   if (!m_list.IsWindow()) return;
   LVITEMW state = {};
   state.stateMask = state.state = LVIS_CUT;
-  if (allRows) {
-    m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    return;
-  }
   for (int row = -1; (row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0;)
     m_list.SendMessage(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
 }
@@ -211,9 +235,11 @@ HRESULT RPLView::CutOrCopy(UINT command) {
   if (target.items.empty()) return S_FALSE;
   const bool cut = command == IDM_CUT;
   const bool rows = target.passView || target.allRows;
-  if (rows) ResetCutMarks();
-  HRESULT hr = PutItemsOnClipboard(TextOf(target.path), target.passView ? this : nullptr, target.items.data(),
-                                   static_cast<int>(target.items.size()), cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY,
+  if (rows) ClearCutMarks();
+  std::vector<LPCITEMIDLIST> records;
+  for (const CItemIDList& item : target.items) records.push_back(item.Get());
+  HRESULT hr = PutItemsOnClipboard(TextOf(target.path), target.passView ? this : nullptr, records.data(),
+                                   static_cast<UINT>(records.size()), cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY,
                                    target.passSink ? m_sinkInterface.Get() : nullptr);
   if (SUCCEEDED(hr) && cut && rows) MarkCut(target.allRows);
   return hr;
@@ -224,7 +250,7 @@ HRESULT RPLView::DeleteSelection() {
   if (target.items.empty()) return S_FALSE;
   CItemIDList* items = HandOver(target.items);
   if (!items) return E_OUTOFMEMORY;
-  return StartDeleteOperation(TextOf(target.path), items, static_cast<int>(target.items.size()), FALSE,
+  return StartDeleteOperation(TextOf(target.path), items, static_cast<int>(target.items.size()), 0,
                               m_list.IsWindow() ? m_list.Handle() : m_hWnd,
                               target.passSink ? m_sinkInterface.Get() : nullptr);
 }
@@ -270,14 +296,7 @@ void RPLView::BrowseToItem(UINT command, const CItemIDList* holder) {
     flags = SBSP_RELATIVE | SBSP_EXPLOREMODE;
     if (FAILED(m_browser->GetControlWindow(FCW_TREE, &tree)) || !tree) flags |= SBSP_NEWBROWSER;
   }
-  // The record is our own copy: the browse may free this view and its rows.
-  CItemIDList record(holder->Get());
-  IShellBrowser* browser = m_browser.Get();
-  browser->AddRef();
-  AddRef();
-  browser->BrowseObject(record.Get(), flags);
-  Release();
-  browser->Release();
+  BrowseTo(flags, holder->Get());
 }
 
 void RPLView::OpenFocusedCommand() {
@@ -286,9 +305,7 @@ void RPLView::OpenFocusedCommand() {
       !(m_list.SendMessage(LVM_GETITEMSTATE, m_hitRow, LVIS_SELECTED) & LVIS_SELECTED))
     return;
   if (!IsFolderOrDrive(focused)) {
-    CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
-    CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
-    ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONERROR);
+    ShowCannotOpenFile();
     return;
   }
   CItemIDList copy(focused->Get());
@@ -303,30 +320,29 @@ void RPLView::FindCommand() {
     CItemIDList* focused = GetFocusedItem();
     start = IsFolderOrDrive(focused) ? CBstr(GetItemName(focused->GetItem(0))) : m_path;
   }
-  OpenSearchWindow(TextOf(start));
+  OpenSearchWindow(nullptr, TextOf(start));
 }
 
+void RPLView::ShowCannotOpenFile() {
+  CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
+  CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
+  ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONHAND);
+}
+
+// Format and the standard folders take each selected drive by its name ("A:").
 void RPLView::FormatCommand() {
-  CItemIDList* items = nullptr;
-  int count = 0;
-  if (FAILED(GetSelectedItems(&items, &count))) return;
-  for (int i = 0; i < count; ++i) {
-    LPCITEMIDLIST record = items[i].GetItem(0);
-    if (record) ShowFormatDialog(TextOf(GetLastNameComponent(GetItemName(record))), GetItemSize(record));
-  }
-  delete[] items;
+  ViewCommandTarget target = GetCommandTarget(IDM_FORMAT);
+  for (const CItemIDList& item : target.items)
+    if (LPCITEMIDLIST record = item.GetItem(0))
+      ShowFormatDialog(TextOf(GetLastNameComponent(GetItemName(record))), GetItemSize(record));
 }
 
 void RPLView::StandardFoldersCommand() {
-  CItemIDList* items = nullptr;
-  int count = 0;
-  if (FAILED(GetSelectedItems(&items, &count))) return;
-  for (int i = 0; i < count; ++i) {
-    LPCITEMIDLIST record = items[i].GetItem(0);
-    if (record && m_volume)
-      CreateStdDirsWithMessage(TextOf(GetLastNameComponent(GetItemName(record))), m_volume.Get(), m_list);
-  }
-  delete[] items;
+  ViewCommandTarget target = GetCommandTarget(kStandardFoldersCommand);
+  for (const CItemIDList& item : target.items)
+    if (LPCITEMIDLIST record = item.GetItem(0))
+      if (m_volume)
+        CreateStdDirsWithMessage(TextOf(GetLastNameComponent(GetItemName(record))), m_volume.Get(), m_list);
 }
 
 void RPLView::OpenParentCommand() {
@@ -379,12 +395,14 @@ void RPLView::NewFolderCommand() {
 
 // The browser may destroy this view inside BrowseObject: nothing of the
 // view is touched after it returns, and a reference keeps the object alive.
-void RPLView::BrowseTo(UINT flags) {
+void RPLView::BrowseTo(UINT flags, LPCITEMIDLIST item) {
   IShellBrowser* browser = m_browser.Get();
   if (!browser) return;
+  // Our own copy of the record: the browse may free this view and its rows.
+  CItemIDList record(item);
   browser->AddRef();
   AddRef();
-  browser->BrowseObject(nullptr, flags);
+  browser->BrowseObject(record.Get(), flags);
   Release();
   browser->Release();
 }

@@ -1,14 +1,14 @@
 // namespace/RPLViewInput.cpp - the view's mouse input, dragging out, the
 // services its drop target uses, and in-place renaming.
 #include "RPLView.h"
-#include "ClipboardFormats.h"
 #include "ModuleCommands.h"
 #include "ModuleItemID.h"
 #include "ResourceIds.h"
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "ShellHelpers.h"
-#include "ViewActions.h"
+#include "RPLDropSource.h"
+#include "RPLDropTarget.h"
 #include "ViewSettings.h"
 
 namespace {
@@ -58,20 +58,12 @@ LRESULT RPLView::OnListDoubleClick(POINT client) {
   LPCITEMIDLIST record = entry ? entry->GetItem(0) : nullptr;
   if (!record) return 0;
   if (!IsFolderOrDriveRecord(record)) {
-    CBstr text = g_resourceModule.LoadResString(IDS_FILES_NOT_OPENED);
-    CBstr caption = g_resourceModule.LoadResString(IDS_MODULE);
-    ShellUi().ShowMessageBox(m_list, TextOf(text), TextOf(caption), MB_ICONHAND);
+    ShowCannotOpenFile();
     return 0;
   }
-  if (m_browser) {
-    CItemIDList copy(entry->Get());
-    IShellBrowser* browser = m_browser.Get();
-    browser->AddRef();
-    AddRef();
-    browser->BrowseObject(copy.Get(), SBSP_RELATIVE);
-    Release();
-    browser->Release();
-  } else if (m_search) {
+  if (m_browser)
+    BrowseTo(SBSP_RELATIVE, entry->Get());
+  else if (m_search) {
     OpenPathInShell(GetItemName(record), IDM_EXPLORE);
   }
   return 0;
@@ -84,32 +76,20 @@ LRESULT RPLView::OnBeginDrag(NMLISTVIEW* info) {
   if (FAILED(GetSelectedItems(&items, &count)) || !count) return 0;
   DWORD position = GetMessagePos();
   m_dragStart = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-  IDataObject* data = nullptr;
-  IDropSource* source = nullptr;
-  if (SUCCEEDED(CreateDataObject(TextOf(m_path), this, items, count, 0, m_search ? m_sinkInterface.Get() : nullptr,
-                                 false, &data)) &&
-      data &&
-      SUCCEEDED(CreateDropSource(this, info->hdr.code == LVN_BEGINRDRAG ? 2 : 1, data, &source)) && source) {
-    DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    // Nothing can be dropped from the drive list.
-    if (m_listId == kDriveListId) {
-      SetDataObjectDword(data, ClipboardFormats().preferredDropEffect, 0);
-      allowed = 0;
-    }
-    DWORD effect = 0;
-    ShellUi().RunDragDrop(data, source, allowed, &effect);
-    if (effect & DROPEFFECT_MOVE) {
-      SetDataObjectDword(data, ClipboardFormats().performedDropEffect, DROPEFFECT_MOVE);
-      SetDataObjectDword(data, ClipboardFormats().pasteSucceeded, DROPEFFECT_MOVE);
-    }
-  }
-  if (source) source->Release();
-  if (data) data->Release();
+  std::vector<LPCITEMIDLIST> records;
+  for (int i = 0; i < count; ++i) records.push_back(items[i].Get());
+  DWORD effect = 0;
+  // The drag may end in a move whose source deletes rows of this view.
+  AddRef();
+  DragItemsOut(TextOf(m_path), this, records.data(), static_cast<UINT>(records.size()),
+               info->hdr.code == LVN_BEGINRDRAG ? 2 : 1, m_listId == kDriveListId,
+               m_search ? m_sinkInterface.Get() : nullptr, &effect);
   delete[] items;
+  Release();
   return 0;
 }
 
-UINT RPLView::GetListViewStyle() const {
+int RPLView::GetListViewStyle() {
   switch (CurrentMode()) {
     case FVM_ICON: return LVS_ICON;
     case FVM_SMALLICON: return LVS_SMALLICON;
@@ -169,7 +149,7 @@ DWORD RPLView::AutoScroll(POINT screen) {
   return DROPEFFECT_SCROLL;
 }
 
-const CItemIDList* RPLView::HighlightDropTarget(POINT screen) {
+const CItemIDList* RPLView::HighlightDropRow(POINT screen) {
   if (!m_list.IsWindow()) return nullptr;
   POINT point = screen;
   ScreenToClient(m_list, &point);
@@ -182,15 +162,17 @@ const CItemIDList* RPLView::HighlightDropTarget(POINT screen) {
   return entry;
 }
 
-void RPLView::ClearDropHighlight() {
-  if (!m_list.IsWindow()) return;
-  LVITEMW state = {};
-  state.stateMask = LVIS_DROPHILITED;
-  m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+bool RPLView::HighlightDropTarget(POINT screen, CBstr* path) {
+  const CItemIDList* row = HighlightDropRow(screen);
+  if (!row) return false;
+  if (path) *path = CBstr(GetItemName(row->GetItem(0)));
+  return true;
 }
 
-HRESULT RPLView::MoveSelectedItems(POINT screen) {
-  if (!m_list.IsWindow()) return E_UNEXPECTED;
+void RPLView::ClearDropHighlight() { SetAllRowsState(LVIS_DROPHILITED, 0); }
+
+void RPLView::MoveSelectedItems(POINT screen) {
+  if (!m_list.IsWindow()) return;
   const int dx = screen.x - m_dragStart.x, dy = screen.y - m_dragStart.y;
   for (int row = -1; (row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0;) {
     POINT at = {};
@@ -198,21 +180,21 @@ HRESULT RPLView::MoveSelectedItems(POINT screen) {
     m_list.SendMessage(LVM_SETITEMPOSITION, row,
                        MAKELPARAM(static_cast<short>(at.x + dx), static_cast<short>(at.y + dy)));
   }
-  return S_OK;
 }
 
 HRESULT RPLView::RegisterDropTargets() {
   HRESULT hr = S_OK;
   auto registerPane = [this, &hr](HWND window, ComPtr<IDropTarget>& holder, bool& registered) {
     if (!window || registered) return;
-    IDropTarget* target = nullptr;
-    hr = CreateViewDropTarget(this, TextOf(m_path), &target);
+    RPLDropTarget* target = nullptr;
+    hr = RPLDropTarget::Create(&target);
     if (FAILED(hr) || !target) {
       if (SUCCEEDED(hr)) hr = E_OUTOFMEMORY;
       return;
     }
     holder.Attach(target);
-    hr = RegisterDragDrop(window, target);
+    hr = target->InitForView(TextOf(m_path), this);
+    if (SUCCEEDED(hr)) hr = RegisterDragDrop(window, target);
     registered = SUCCEEDED(hr);
     if (!registered) holder.Reset();
   };

@@ -6,7 +6,7 @@
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "SharedMenus.h"
-#include "ViewActions.h"
+#include "RPLDataObject.h"
 
 namespace {
 
@@ -14,7 +14,9 @@ const UINT kFileCommandsOfBrowser[] = {40995, 40996, 40997, 40998, 41029};
 const UINT kOpenParentCommand = 8300;
 
 HMENU SubMenuById(HMENU bar, UINT id) {
-  MENUITEMINFOW info = {sizeof(info), MIIM_SUBMENU};
+  MENUITEMINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_SUBMENU;
   if (!bar || !GetMenuItemInfoW(bar, id, FALSE, &info)) return nullptr;
   return info.hSubMenu;
 }
@@ -24,7 +26,9 @@ void SetItemEnabled(HMENU menu, UINT id, bool enabled) {
 }
 
 void InsertSeparatorBefore(HMENU menu, UINT beforeId) {
-  MENUITEMINFOW info = {sizeof(info), MIIM_FTYPE};
+  MENUITEMINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_FTYPE;
   info.fType = MFT_SEPARATOR;
   InsertMenuItemW(menu, beforeId, FALSE, &info);
 }
@@ -143,7 +147,9 @@ HRESULT RPLView::MergeMenus() {
       GetMenuStringW(shared, 2, title, 260, MF_BYPOSITION);
       m_arrangeMenu = CreatePopupMenu();
       CopyMenuItems(m_arrangeMenu, GetSubMenu(shared, 2), static_cast<UINT>(-1), TRUE, 0, FALSE);
-      MENUITEMINFOW popup = {sizeof(popup), MIIM_STRING | MIIM_SUBMENU};
+      MENUITEMINFOW popup = {};
+      popup.cbSize = sizeof(popup);
+      popup.fMask = MIIM_STRING | MIIM_SUBMENU;
       popup.dwTypeData = title;
       popup.hSubMenu = m_arrangeMenu;
       InsertMenuItemW(view, FCIDM_MENU_VIEW_SEP_OPTIONS, FALSE, &popup);

@@ -2,10 +2,7 @@
 // list: layout, scrolling, background and the lines of its paint.
 #include <algorithm>
 #include "RPLView.h"
-#if __has_include("CapacityPie.h")
 #include "CapacityPie.h"
-#define VKS_HAVE_CAPACITY_PIE 1
-#endif
 #include "DisplayText.h"
 #include "ModuleHelp.h"
 #include "ModuleItemID.h"
@@ -49,6 +46,8 @@ void RemoveScrollBar(HWND window, int bar) {
   empty.cbSize = sizeof(empty);
   empty.fMask = SIF_RANGE | SIF_PAGE;
   SetScrollInfo(window, bar, &empty, TRUE);
+  // An unchanged empty range would leave a bar shown disabled.
+  ShowScrollBar(window, bar, FALSE);
 }
 
 int ScrollPosition(HWND window, int bar) {
@@ -133,6 +132,8 @@ void RPLView::UpdatePanelScrollBars() {
   RECT client = {};
   m_panel.GetClientRect(&client);
   FitScrollBar(m_panel, SB_HORZ, m_contentWidth, client.right - GetSystemMetrics(SM_CXVSCROLL));
+  // The horizontal bar coming or going changes the height.
+  m_panel.GetClientRect(&client);
   FitScrollBar(m_panel, SB_VERT, m_contentHeight, client.bottom);
 }
 
@@ -293,14 +294,11 @@ void RPLView::PaintPanel(HDC dc) {
     if (line.legend == 3) {
       HBRUSH used = CreateSolidBrush(kUsedColour), usedRim = CreateSolidBrush(RGB(128, 128, 128));
       HBRUSH freeBrush = CreateSolidBrush(RGB(255, 255, 255)), freeRim = CreateSolidBrush(kUsedColour);
-      const CItemIDList* entry = nullptr;
-      int row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-      entry = RowEntry(row);
-#ifdef VKS_HAVE_CAPACITY_PIE
+      const CItemIDList* entry =
+          RowEntry(static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
       if (entry && entry->GetItem(0) && used && usedRim && freeBrush && freeRim)
         DrawCapacityPie(dc, width / 6 - sx, y - sy, width * 2 / 3, width / 3, GetItemSize(entry->GetItem(0)),
                         FreeBytes(entry->GetItem(0)), used, usedRim, freeBrush, freeRim);
-#endif
       for (HBRUSH brush : {used, usedRim, freeBrush, freeRim})
         if (brush) DeleteObject(brush);
       // The pie belongs to what can be scrolled into view.

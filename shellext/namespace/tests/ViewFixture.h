@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
+#include "ClipboardFormats.h"
 #include "FakeShellBrowser.h"
 #include "ModuleEntry.h"
 #include "RPLView.h"
@@ -17,12 +18,28 @@
 #include "TestEntries.h"
 #include "ViewTestSupport.h"
 
+// The entry registers the panel's class when the DLL loads; true when this
+// registered it, to be taken back once the panels are gone (an entry test
+// later in the process registers it itself).
+inline bool RegisterPanelClass() {
+  WNDCLASSW panel = {};
+  panel.lpfnWndProc = DefWindowProcW;
+  panel.hInstance = GetModuleHandleW(nullptr);
+  panel.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  panel.lpszClassName = kWebViewWindowClass;
+  return RegisterClassW(&panel) != 0;
+}
+inline void UnregisterPanelClass(bool registered) {
+  if (registered) UnregisterClassW(kWebViewWindowClass, GetModuleHandleW(nullptr));
+}
+
 class CViewFixture : public ::testing::Test {
 protected:
   static constexpr DATE kNoon = 45000.5;
 
-  explicit CViewFixture(const wchar_t* scratch) : m_user(scratch), m_scope(&volume) {
+  explicit CViewFixture(const wchar_t* scratch) : m_user(scratch), m_scope(&volume, &general) {
     OleInitialize(nullptr);
+    RegisterClipboardFormats();   // the entry's work at attach
     m_language = g_resourceModule.GetLanguage();
     m_comctl = Comctl32Version();
     SetComctl32VersionForTest({5, 81});
@@ -36,9 +53,12 @@ protected:
                                       .AddEntry(L"sub", 0, 0x10, kNoon, MakeDate(kNoon))
                                       .AddEntry(L"sub2", 0, 0x10, kNoon, MakeDate(kNoon)));
     ShowWindow(browser.Window(), SW_SHOWNOACTIVATE);
+    m_panelClass = RegisterPanelClass();
   }
+
   ~CViewFixture() override {
     browser.CloseView();
+    UnregisterPanelClass(m_panelClass);
     SetPastableClipboard(false);
     FreeSharedMenu();
     g_resourceModule.SetLanguage(m_language);
@@ -80,6 +100,7 @@ protected:
   }
 
   CScriptedVolume volume;
+  CScriptedGeneral general;   // model "MC35i"
   CShellSettingsStub settings;
   CScriptedShellUi ui;
   CFakeShellBrowser browser;
@@ -89,4 +110,5 @@ private:
   CVolumeFactoryScope m_scope;
   LANGID m_language;
   DllVersion m_comctl;
+  bool m_panelClass = false;
 };

@@ -118,9 +118,9 @@ TEST_F(ViewMenusTest, FilePopupFollowsTheKindAndTheFolder) {
     if (!c.focus) {
       HMENU file = Popup(FCIDM_MENU_FILE);
       EXPECT_FALSE(Enabled(file, 41029));
-      if (!*c.path) EXPECT_TRUE(Enabled(file, 40997));
-      if (std::wstring(c.path) == L"\\A:") EXPECT_FALSE(Enabled(file, 40995));
-      if (std::wstring(c.path) == L"\\A:\\sub") EXPECT_FALSE(Enabled(file, 8211));
+      if (!*c.path) { EXPECT_TRUE(Enabled(file, 40997)); }
+      if (std::wstring(c.path) == L"\\A:") { EXPECT_FALSE(Enabled(file, 40995)); }
+      if (std::wstring(c.path) == L"\\A:\\sub") { EXPECT_FALSE(Enabled(file, 8211)); }
     }
     // Opened again, it starts from Explorer's own items.
     EXPECT_EQ(OpenedFilePopup(view), c.items);
@@ -313,7 +313,7 @@ TEST_F(ViewMenusTest, ContextMenusByTargetAndTheChoiceRuns) {
   ASSERT_TRUE(view);
   HWND list = view->ListWindow();
   auto rowPoint = [list](int row) {
-    RECT rect = {LVIR_LABEL};
+    RECT rect = {LVIR_LABEL, 0, 0, 0};
     SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
     return POINT{rect.left + 2, (rect.top + rect.bottom) / 2};
   };
@@ -459,6 +459,39 @@ TEST_F(ViewMenusTest, BrowsingToAnItemChoosesTheWindow) {
     EXPECT_EQ(host.browsed[1].flags, static_cast<UINT>(SBSP_RELATIVE | SBSP_OPENMODE));
     host.CloseView();
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ViewMenusTest, TheContextKeyOpensTheMenuOfTheFocusedRow) {
+  RPLView* view = Show(L"\\A:");
+  ASSERT_TRUE(view);
+  ListViewSelect(view->ListWindow(), {2});
+  std::vector<UINT> items;
+  ui.Answer(UiCall::Menu, [&](UiCallRecord& call) -> INT_PTR {
+    items = MenuIds(static_cast<HMENU>(call.argument));
+    return 0;
+  });
+  SendCommand(view->m_hWnd, 8389, 1);
+  EXPECT_EQ(items, MenuIds(GetSharedPopupMenu(kFilePopup)));
+}
+
+// Every command's help, the tooltips and the panel's texts exist in each language.
+TEST_F(ViewMenusTest, TextsInEveryLanguage) {
+  const UINT ids[] = {8192, 8193, 8194, 8195, 8196, 8197, 8198, 8199, 8200, 8201, 8202, 8208, 8209, 8210, 8211,
+                      8213, 8214, 8215, 8246, 8247, 8249, 8261, 8303, 8324, 8327, 8386, IDS_HELP_ABOUT,
+                      IDS_HELP_ARRANGE_ICONS, 8279, 8280, 8281, 8282, 8283, 8285, 8286, 8287, 8288, 8289, 8291,
+                      8292, 8293, 8294, 8325, 8326, 8353, 8359, 8360};
+  const LANGID languages[] = {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                              MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK)};
+  for (LANGID language : languages) {
+    g_resourceModule.SetLanguage(language);
+    for (UINT id : ids) EXPECT_GT(g_resourceModule.LoadResString(id).GetLength(), 0u) << language << " " << id;
+  }
+  g_resourceModule.SetLanguage(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+  EXPECT_EQ(std::wstring(g_resourceModule.LoadResString(8192).GetBstr()), L"Zeigt die Objekte als große Symbole an.");
 }
 
 }  // namespace
