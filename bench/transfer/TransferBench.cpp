@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include "../BenchSupport.h"
 #include "ChildProcess.h"
 #include "ServerFixture.h"
 #include "TestFiles.h"
@@ -22,20 +23,6 @@ const int kListingEntries = 500;
 const int kSmallFiles = 1000;
 const size_t kSmallFileSize = 1024;
 
-std::vector<unsigned> Numbers(const char* name, const char* fallback) {
-  const char* text = getenv(name);
-  std::istringstream words(text && *text ? text : fallback);
-  std::vector<unsigned> numbers;
-  for (unsigned n; words >> n;) numbers.push_back(n);
-  return numbers;
-}
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Wall time of one tool run; the run itself must succeed.
 double TimedRun(const std::wstring& tool, const std::vector<std::wstring>& args, ToolRun* run) {
   LARGE_INTEGER start, end;
@@ -43,28 +30,6 @@ double TimedRun(const std::wstring& tool, const std::vector<std::wstring>& args,
   *run = RunTool(tool, args, 30 * 60 * 1000);
   QueryPerformanceCounter(&end);
   return Seconds(start, end);
-}
-
-// The simulator's record of the line since the last "obex line clear".
-struct LineFigures {
-  double rx = 0, tx = 0, requests = 0, spanSeconds = 0, waitMedianMs = 0, waitTotalSeconds = 0;
-};
-
-double Field(const std::string& reply, const std::string& key) {
-  size_t at = reply.find(" " + key + "=");
-  return at == std::string::npos ? -1 : atof(reply.c_str() + at + key.size() + 2);
-}
-
-bool ReadLine(CSimControl& sim, LineFigures* out) {
-  std::string reply;
-  if (!sim.Command("obex line", &reply) || reply.compare(0, 3, "OK ") != 0) return false;
-  out->rx = Field(reply, "rx");
-  out->tx = Field(reply, "tx");
-  out->requests = Field(reply, "requests");
-  out->spanSeconds = Field(reply, "span_us") / 1e6;
-  out->waitMedianMs = Field(reply, "wait_median_us") / 1e3;
-  out->waitTotalSeconds = Field(reply, "wait_total_us") / 1e6;
-  return out->spanSeconds > 0;
 }
 
 void PrintTransfer(const char* direction, unsigned rate, double seconds, const LineFigures& line) {

@@ -1,0 +1,49 @@
+// bench/BenchSupport.h - what the benchmarks share: numbers from the
+// environment, wall-clock seconds and the simulator's record of the line.
+#pragma once
+#include <windows.h>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+#include "SimControl.h"
+
+namespace vkstest {
+
+inline std::vector<unsigned> Numbers(const char* name, const char* fallback) {
+  const char* text = getenv(name);
+  std::istringstream words(text && *text ? text : fallback);
+  std::vector<unsigned> numbers;
+  for (unsigned n; words >> n;) numbers.push_back(n);
+  return numbers;
+}
+
+inline double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The simulator's record of the line since the last "obex line clear".
+struct LineFigures {
+  double rx = 0, tx = 0, requests = 0, spanSeconds = 0, waitMedianMs = 0, waitTotalSeconds = 0;
+};
+
+inline double Field(const std::string& reply, const std::string& key) {
+  size_t at = reply.find(" " + key + "=");
+  return at == std::string::npos ? -1 : atof(reply.c_str() + at + key.size() + 2);
+}
+
+inline bool ReadLine(CSimControl& sim, LineFigures* out) {
+  std::string reply;
+  if (!sim.Command("obex line", &reply) || reply.compare(0, 3, "OK ") != 0) return false;
+  out->rx = Field(reply, "rx");
+  out->tx = Field(reply, "tx");
+  out->requests = Field(reply, "requests");
+  out->spanSeconds = Field(reply, "span_us") / 1e6;
+  out->waitMedianMs = Field(reply, "wait_median_us") / 1e3;
+  out->waitTotalSeconds = Field(reply, "wait_total_us") / 1e6;
+  return out->spanSeconds > 0;
+}
+
+}  // namespace vkstest
