@@ -6,7 +6,7 @@
 // virtual files), each with its ratio on the line and over the whole run.
 #include <cstdio>
 #include <random>
-#include "../BenchSupport.h"
+#include "BenchLine.h"
 #include "ChildProcess.h"
 #include "ClipboardFormats.h"
 #include "DeleteOperation.h"
@@ -24,6 +24,7 @@
 namespace {
 
 using namespace vkstest;
+using namespace vksbench;
 
 const size_t kFileSize = 1024 * 1024;
 

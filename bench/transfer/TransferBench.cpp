@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
-#include "../BenchSupport.h"
+#include "BenchLine.h"
 #include "ChildProcess.h"
 #include "ServerFixture.h"
 #include "TestFiles.h"
@@ -17,27 +17,15 @@
 namespace {
 
 using namespace vkstest;
+using namespace vksbench;
 
 const size_t kFileSize = 1024 * 1024;
 const int kListingEntries = 500;
 const int kSmallFiles = 1000;
 const size_t kSmallFileSize = 1024;
 
-// Wall time of one tool run; the run itself must succeed.
-double TimedRun(const std::wstring& tool, const std::vector<std::wstring>& args, ToolRun* run) {
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
-  *run = RunTool(tool, args, 30 * 60 * 1000);
-  QueryPerformanceCounter(&end);
-  return Seconds(start, end);
-}
-
 void PrintTransfer(const char* direction, unsigned rate, double seconds, const LineFigures& line) {
-  const double capacity = rate / 10.0;
-  printf("%-10s %7u %8u %8.2f %8.2f %8.3f %8.3f %8.2f\n", direction, rate, static_cast<unsigned>(kFileSize),
-         seconds, line.spanSeconds, kFileSize / line.spanSeconds / capacity, kFileSize / seconds / capacity,
-         line.waitMedianMs);
-  fflush(stdout);
+  PrintTransferRow(direction, rate, kFileSize, seconds, line);
 }
 
 struct SmallResult {

@@ -29,5 +29,8 @@ void ReplaceIllegalNameChars(wchar_t* text, int count);
 void PumpMessages();
 void PumpDialogMessages(HWND dialog);
 
+// A text for the system: "" stands for a null string.
+inline const wchar_t* TextOrEmpty(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
+
 // LVM_SORTITEMS comparison of two module item records for a sort command.
 int CompareModuleItems(LPCITEMIDLIST a, LPCITEMIDLIST b, UINT command, bool foldersFirst);

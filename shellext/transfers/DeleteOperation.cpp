@@ -31,7 +31,6 @@ void WorkerEnds() {
   if (InterlockedDecrement(&g_runningWorkers) == 0) SetEvent(IdleEvent());
 }
 
-const wchar_t* Text(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
 
 LPCITEMIDLIST RecordOf(const CItemIDList& item) { return item.GetLastItem(); }
 
@@ -58,7 +57,7 @@ void RemoveWithRetry(DeleteJob* job, LPCITEMIDLIST item, UINT textId, UINT capti
     ClearErrorInfo();
     const HRESULT hr = remove(path);
     if (SUCCEEDED(hr)) {
-      ReportDeleted(job, Text(path));
+      ReportDeleted(job, TextOrEmpty(path));
       return;
     }
     if (IsCancelled(hr)) {
@@ -69,7 +68,7 @@ void RemoveWithRetry(DeleteJob* job, LPCITEMIDLIST item, UINT textId, UINT capti
     const CBstr text = g_resourceModule.FormatResMessage(textId, GetItemNameString(item), error);
     const CBstr caption = g_resourceModule.LoadResString(captionId);
     const int answer =
-        ShellUi().ShowMessageBox(job->owner, Text(text), Text(caption), MB_ABORTRETRYIGNORE | MB_ICONHAND);
+        ShellUi().ShowMessageBox(job->owner, TextOrEmpty(text), TextOrEmpty(caption), MB_ABORTRETRYIGNORE | MB_ICONHAND);
     if (answer == IDRETRY) continue;
     if (answer == IDABORT) job->cancelled = 1;
     return;
@@ -181,8 +180,8 @@ INT_PTR CALLBACK DeleteConfirmDialogProc(HWND dialog, UINT message, WPARAM wPara
         caption = g_resourceModule.LoadResString(captionId);
         text = g_resourceModule.FormatResMessage(textId, confirmation->name);
       }
-      SetWindowTextW(dialog, Text(caption));
-      SetDlgItemTextW(dialog, IDC_DELETE_TEXT, Text(text));
+      SetWindowTextW(dialog, TextOrEmpty(caption));
+      SetDlgItemTextW(dialog, IDC_DELETE_TEXT, TextOrEmpty(text));
       return TRUE;
     }
     case WM_COMMAND:
@@ -307,7 +306,7 @@ void ShowDeleteProgress(DeleteJob* job, LPCITEMIDLIST item) {
   if (!job->progress) return;
   const CBstr name = GetItemNameString(item);
   const CBstr from = g_resourceModule.FormatResMessage(IDS_DELETE_FROM, GetItemFolderText(item));
-  job->progress->SetLines(Text(name), Text(from));
+  job->progress->SetLines(TextOrEmpty(name), TextOrEmpty(from));
   job->progress->AddDone(1);
 }
 

@@ -8,11 +8,11 @@
 #include "ResultCodes.h"
 #include "ResultData.h"
 #include "Seams.h"
+#include "ShellHelpers.h"
 #include "TransfersIds.h"
 
 namespace {
 
-const wchar_t* Text(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
 
 // The call's failure (read before anything else can replace the error
 // object) in a box with the given caption and text.
@@ -21,7 +21,7 @@ template <class MakeTexts> HRESULT Report(HRESULT result, HWND owner, UINT icon,
   const CBstr error = GetErrorText(result);
   CBstr caption, text;
   makeTexts(error, &caption, &text);
-  ShellUi().ShowMessageBox(owner, Text(text), Text(caption), icon);
+  ShellUi().ShowMessageBox(owner, TextOrEmpty(text), TextOrEmpty(caption), icon);
   return result;
 }
 
@@ -94,7 +94,7 @@ void ShowCopyErrorBox(HWND owner, HRESULT result, const wchar_t* path) {
     caption = g_resourceModule.LoadResString(IDS_GENERAL);
     text = error;
   }
-  ShellUi().ShowMessageBox(owner, Text(text), Text(caption), MB_ICONHAND);
+  ShellUi().ShowMessageBox(owner, TextOrEmpty(text), TextOrEmpty(caption), MB_ICONHAND);
 }
 }  // namespace
 
@@ -115,13 +115,13 @@ void ShowCopyError(HRESULT result, const wchar_t* path) {
 void SumPCTreeSize(const wchar_t* folder, ULONGLONG* total, BOOL pump) {
   const CBstr base(folder);
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW(Text(ConcatStrings(base, L"\\*")), &found);
+  HANDLE find = FindFirstFileW(TextOrEmpty(ConcatStrings(base, L"\\*")), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if (pump) PumpWaitingMessages();
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-        SumPCTreeSize(Text(ConcatStrings(ConcatStrings(base, L"\\"), found.cFileName)), total, pump);
+        SumPCTreeSize(TextOrEmpty(ConcatStrings(ConcatStrings(base, L"\\"), found.cFileName)), total, pump);
     } else {
       *total += (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     }
@@ -138,23 +138,23 @@ HRESULT RenameItem(LPCITEMIDLIST item, const wchar_t* newName, IVKSVolume* serve
     return E_FAIL;
   const CBstr caption = g_resourceModule.LoadResString(IDS_ERROR_RENAMING_FILE);
   if (wcspbrk(name.GetBstr(), L"\"*/:<>?\\|")) {
-    ShellUi().ShowMessageBox(owner, Text(g_resourceModule.LoadResString(IDS_BAD_NAME_CHARACTERS)), Text(caption),
+    ShellUi().ShowMessageBox(owner, TextOrEmpty(g_resourceModule.LoadResString(IDS_BAD_NAME_CHARACTERS)), TextOrEmpty(caption),
                              MB_ICONHAND);
     return E_FAIL;
   }
   const CBstr oldPath(GetItemName(item));
   const CBstr itemName = GetItemNameString(item);
-  const wchar_t* path = Text(oldPath);
+  const wchar_t* path = TextOrEmpty(oldPath);
   const wchar_t* slash = wcsrchr(path, L'\\');
   CBstr newPath(path, slash ? static_cast<UINT>(slash - path) : 0);
   newPath.Append(L"\\");
   newPath.Append(name);
   CItemIDList* existing = nullptr;
-  FindEntryByName(Text(newPath), server, &existing);
+  FindEntryByName(TextOrEmpty(newPath), server, &existing);
   if (existing) {
     delete existing;
-    ShellUi().ShowMessageBox(owner, Text(g_resourceModule.FormatResMessage(IDS_RENAME_EXISTS, itemName)),
-                             Text(caption), MB_ICONHAND);
+    ShellUi().ShowMessageBox(owner, TextOrEmpty(g_resourceModule.FormatResMessage(IDS_RENAME_EXISTS, itemName)),
+                             TextOrEmpty(caption), MB_ICONHAND);
     return E_FAIL;
   }
   ClearErrorInfo();
@@ -172,7 +172,7 @@ CBstr CreateNewFolder(const wchar_t* folder, IVKSVolume* server, HWND owner) {
   CBstr candidate = ConcatStrings(prefix, g_resourceModule.LoadResString(IDS_NEW_FOLDER));
   for (int number = 2;; ++number) {
     CItemIDList* existing = nullptr;
-    FindEntryByName(Text(candidate), server, &existing);
+    FindEntryByName(TextOrEmpty(candidate), server, &existing);
     if (!existing) break;
     delete existing;
     candidate = ConcatStrings(prefix, g_resourceModule.FormatResMessage(IDS_NEW_FOLDER_NUMBERED, number));
@@ -195,7 +195,7 @@ void SumModuleTreeSize(const wchar_t* folder, ULONGLONG* total, BOOL pump, IVKSV
     if (pump) PumpWaitingMessages();
     LPCITEMIDLIST item = items[i].Get();
     if (IsFolderItem(item) || IsDriveRootItem(item))
-      SumModuleTreeSize(Text(ConcatStrings(ConcatStrings(CBstr(folder), L"\\"), GetItemNameString(item))), total,
+      SumModuleTreeSize(TextOrEmpty(ConcatStrings(ConcatStrings(CBstr(folder), L"\\"), GetItemNameString(item))), total,
                         pump, server);
     else
       *total += GetItemSize(item);

@@ -30,8 +30,6 @@ CWorkerCount& Workers() {
   return workers;
 }
 
-const wchar_t* Text(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
-
 bool IsMove(const PasteJob* job) { return (job->effect & DROPEFFECT_MOVE) != 0; }
 
 // Module paths name the same item whatever their case.
@@ -42,14 +40,12 @@ CBstr JoinPath(const wchar_t* folder, const wchar_t* name) {
 }
 
 // The progress dialog's Cancel button and keys stay alive between items.
-void PumpJobMessages(const PasteJob* job) {
-  PumpDialogMessages(job->progress ? job->progress->GetWindow() : nullptr);
-}
+void PumpJobMessages(const PasteJob* job) { PumpDialogMessages(job->progress ? job->progress->GetWindow() : nullptr); }
 
 // An OK/Cancel error box; Cancel stops the whole paste.
 void AskErrorBox(PasteJob* job, UINT captionId, const CBstr& text) {
-  const int answer = ShellUi().ShowMessageBox(job->owner, Text(text), Text(g_resourceModule.LoadResString(captionId)),
-                                              MB_OKCANCEL | MB_ICONHAND);
+  const int answer = ShellUi().ShowMessageBox(
+      job->owner, TextOrEmpty(text), TextOrEmpty(g_resourceModule.LoadResString(captionId)), MB_OKCANCEL | MB_ICONHAND);
   if (answer == IDCANCEL) job->cancelled = 1;
 }
 
@@ -91,7 +87,7 @@ bool ReadDropPaths(PasteJob* job, HDROP drop, UINT count, std::vector<CBstr>* pa
     if (length >= MAX_PATH) {
       complete = false;
       if (!job->cancelled)
-        ShowCopyFailed(job, Text(GetNamePart(CBstr(buffer.data()))),
+        ShowCopyFailed(job, TextOrEmpty(GetNamePart(CBstr(buffer.data()))),
                        GetErrorText(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)));
       continue;
     }
@@ -100,11 +96,47 @@ bool ReadDropPaths(PasteJob* job, HDROP drop, UINT count, std::vector<CBstr>* pa
   return complete;
 }
 
+// A DROPFILES block can come from any process: its list must start after the
+// header and end, with its empty name, inside the block.
+bool IsWellFormedDrop(HGLOBAL block) {
+  const SIZE_T size = GlobalSize(block);
+  const BYTE* bytes = static_cast<const BYTE*>(GlobalLock(block));
+  if (!bytes) return false;
+  bool ended = false;
+  if (size >= sizeof(DROPFILES)) {
+    const auto* header = reinterpret_cast<const DROPFILES*>(bytes);
+    const SIZE_T unit = header->fWide ? 2 : 1;
+    bool previousWasNul = false;
+    for (SIZE_T at = header->pFiles; at >= sizeof(DROPFILES) && at + unit <= size; at += unit) {
+      const bool nul = bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0);
+      if (nul && previousWasNul) {
+        ended = true;
+        break;
+      }
+      previousWasNul = nul;
+    }
+  }
+  GlobalUnlock(block);
+  return ended;
+}
+
 ULONGLONG SizeOf(const WIN32_FIND_DATAW& found) {
   return (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
 }
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+// A folder's own replace-all flags start as its parent's; a non-zero answer
+// of the preparation skips the folder.
+HRESULT EnterTargetFolder(PasteJob* job, const CBstr& destination, DWORD* parentFiles, DWORD* parentFolders,
+                          DWORD attributes, DWORD* files, DWORD* folders) {
+  *files = *parentFiles;
+  *folders = *parentFolders;
+  const HRESULT hr =
+      EnsureTargetFolder(job, TextOrEmpty(destination), files, folders, parentFiles, parentFolders, attributes);
+  if (hr != S_OK) job->skipped = 1;
+  return hr;
+}
 
 // Wine's proxy of a marshalled data object refuses SetData (E_NOTIMPL): a
 // caller that waits gets the value to write on its own thread, where the
@@ -201,17 +233,12 @@ HRESULT RunPasteOperation(PasteJob* job, const wchar_t* targetFolder, HWND owner
   const HANDLE handle = reinterpret_cast<HANDLE>(thread);
   hr = S_OK;
   if (wait) {
-    // The worker (which owns the job) fills it before it ends.
-    DWORD code = STILL_ACTIVE;
-    for (;;) {
-      PumpWaitingMessages();
-      Sleep(100);
-      if (!GetExitCodeThread(handle, &code)) {
-        code = static_cast<DWORD>(E_FAIL);
-        break;
-      }
-      if (code != STILL_ACTIVE) break;
-    }
+    // Messages are dispatched as they come, not every 100 ms: each call the
+    // worker makes into the data object waits for this thread's next dispatch.
+    // The worker (which owns the job) fills the deferred writes before it ends.
+    DWORD code = static_cast<DWORD>(E_FAIL);
+    if (WaitWithMessageLoop(handle, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeThread(handle, &code))
+      code = static_cast<DWORD>(E_FAIL);
     hr = static_cast<HRESULT>(code);
     for (const auto& write : deferred) SetDataObjectDword(source, write.first, write.second);
   }
@@ -264,8 +291,8 @@ unsigned __stdcall PasteWorkerThread(void* parameter) {
       STGMEDIUM medium = {};
       if (SUCCEEDED(GetDataObjectHGlobal(job->data, hdrop ? formats.hdrop : formats.directoryData, &medium))) {
         job->cancelled = job->skipped = job->yesToAllSystem = job->yesToAllReadOnly = job->severalItems = 0;
-        const HRESULT hr = hdrop ? CopyFromPC(job, static_cast<HDROP>(medium.hGlobal))
-                                 : CopyWithinModule(job, medium.hGlobal);
+        const HRESULT hr =
+            hdrop ? CopyFromPC(job, static_cast<HDROP>(medium.hGlobal)) : CopyWithinModule(job, medium.hGlobal);
         ReleaseStgMedium(&medium);
         complete = SUCCEEDED(hr) && !job->skipped;
       }
@@ -287,6 +314,7 @@ unsigned __stdcall PasteWorkerThread(void* parameter) {
 bool WaitForPasteOperations(DWORD timeoutMs) { return Workers().WaitIdle(timeoutMs); }
 
 HRESULT CopyFromPC(PasteJob* job, HDROP drop) {
+  if (!IsWellFormedDrop(reinterpret_cast<HGLOBAL>(drop))) return E_UNEXPECTED;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   if (count < 1) return E_UNEXPECTED;
   std::vector<CBstr> paths(count);
@@ -322,15 +350,16 @@ HRESULT CopyPCItems(PasteJob* job, const CBstr* paths, UINT count) {
     if (find == INVALID_HANDLE_VALUE) {
       // A path too long to read was reported already; one that vanished is
       // reported here, so that every failing item has its box.
-      if (paths[i].GetLength()) ShowCopyFailed(job, Text(GetNamePart(paths[i])), GetErrorText(HRESULT_FROM_WIN32(GetLastError())));
+      if (paths[i].GetLength())
+        ShowCopyFailed(job, TextOrEmpty(GetNamePart(paths[i])), GetErrorText(HRESULT_FROM_WIN32(GetLastError())));
     } else {
       FindClose(find);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        hr = CopyPCFolder(job, paths[i].GetBstr(), Text(job->target), &filesReplaceAll, &foldersReplaceAll,
+        hr = CopyPCFolder(job, paths[i].GetBstr(), TextOrEmpty(job->target), &filesReplaceAll, &foldersReplaceAll,
                           found.dwFileAttributes);
       } else {
-        ShowCopyLine(job, paths[i].GetBstr(), Text(job->target));
-        hr = CopyPCFile(job, paths[i].GetBstr(), Text(job->target), found, &filesReplaceAll);
+        ShowCopyLine(job, paths[i].GetBstr(), TextOrEmpty(job->target));
+        hr = CopyPCFile(job, paths[i].GetBstr(), TextOrEmpty(job->target), found, &filesReplaceAll);
       }
     }
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
@@ -342,15 +371,11 @@ HRESULT CopyPCFolder(PasteJob* job, const wchar_t* source, const wchar_t* target
                      DWORD* foldersReplaceAll, DWORD attributes) {
   job->severalItems = 1;
   const CBstr destination = JoinPath(target, GetNamePart(CBstr(source)).GetBstr());
-  DWORD files = *filesReplaceAll, folders = *foldersReplaceAll;
-  HRESULT hr = EnsureTargetFolder(job, Text(destination), &files, &folders, filesReplaceAll, foldersReplaceAll,
-                                  attributes);
-  if (hr != S_OK) {
-    job->skipped = 1;
-    return hr;
-  }
+  DWORD files = 0, folders = 0;
+  HRESULT hr = EnterTargetFolder(job, destination, filesReplaceAll, foldersReplaceAll, attributes, &files, &folders);
+  if (hr != S_OK) return hr;
   WIN32_FIND_DATAW found;
-  const HANDLE find = FindFirstFileW(Text(JoinPath(source, L"*")), &found);
+  const HANDLE find = FindFirstFileW(TextOrEmpty(JoinPath(source, L"*")), &found);
   if (find == INVALID_HANDLE_VALUE) return E_FAIL;
   HRESULT result = S_OK;
   bool more = true;
@@ -360,10 +385,10 @@ HRESULT CopyPCFolder(PasteJob* job, const wchar_t* source, const wchar_t* target
     hr = S_OK;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (!IsDots(found.cFileName))
-        hr = CopyPCFolder(job, path.GetBstr(), Text(destination), &files, &folders, found.dwFileAttributes);
+        hr = CopyPCFolder(job, path.GetBstr(), TextOrEmpty(destination), &files, &folders, found.dwFileAttributes);
     } else {
-      ShowCopyLine(job, path.GetBstr(), Text(destination));
-      hr = CopyPCFile(job, path.GetBstr(), Text(destination), found, &files);
+      ShowCopyLine(job, path.GetBstr(), TextOrEmpty(destination));
+      hr = CopyPCFile(job, path.GetBstr(), TextOrEmpty(destination), found, &files);
     }
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     if (job->cancelled) break;
@@ -398,7 +423,7 @@ HRESULT CopyPCFile(PasteJob* job, const wchar_t* source, const wchar_t* target, 
     if (SUCCEEDED(hr)) {
       DATE lastWrite = 0;
       FileTimeToDate(found.ftLastWriteTime, &lastWrite);
-      hr = ClearTargetFile(job, Text(destination), found.nFileSizeLow, lastWrite, filesReplaceAll,
+      hr = ClearTargetFile(job, TextOrEmpty(destination), found.nFileSizeLow, lastWrite, filesReplaceAll,
                            found.dwFileAttributes);
       if (hr != S_OK) {
         job->skipped = 1;
@@ -437,8 +462,8 @@ HRESULT CopyWithinModule(PasteJob* job, HGLOBAL block) {
   for (LPCITEMIDLIST item : parsed.items) {
     PumpWaitingMessages();
     if (IsFolderItem(item) || IsDriveRootItem(item))
-      SumModuleTreeSize(Text(JoinPath(Text(parsed.folderPath), GetItemNameString(item).GetBstr())), &total, TRUE,
-                        job->volume);
+      SumModuleTreeSize(TextOrEmpty(JoinPath(TextOrEmpty(parsed.folderPath), GetItemNameString(item).GetBstr())),
+                        &total, TRUE, job->volume);
     else
       total += GetItemSize(item);
   }
@@ -452,7 +477,7 @@ HRESULT CopyModuleItems(PasteJob* job, const LPCITEMIDLIST* items, UINT count) {
   job->severalItems = count > 1 ? 1 : 0;
   DWORD filesReplaceAll = 0, foldersReplaceAll = 0;
   HRESULT result = S_OK;
-  const wchar_t* target = Text(job->target);
+  const wchar_t* target = TextOrEmpty(job->target);
   const size_t targetLength = wcslen(target);
   for (UINT i = 0; i < count && !job->cancelled; ++i) {
     PumpJobMessages(job);
@@ -461,18 +486,19 @@ HRESULT CopyModuleItems(PasteJob* job, const LPCITEMIDLIST* items, UINT count) {
     HRESULT hr = S_OK;
     if (IsFolderItem(item)) {
       const size_t nameLength = name.GetLength();
-      if (SamePath(target, Text(name))) {
-        ShowTransferErrorBox(job, IDS_SAME_SOURCE_FOLDER, Text(GetNamePart(name)));
+      if (SamePath(target, TextOrEmpty(name))) {
+        ShowTransferErrorBox(job, IDS_SAME_SOURCE_FOLDER, TextOrEmpty(GetNamePart(name)));
         hr = E_FAIL;
       } else if (targetLength > nameLength && target[nameLength] == L'\\' &&
-                 SamePath(Text(CBstr(target, static_cast<UINT>(nameLength))), Text(name))) {
-        ShowTransferErrorBox(job, IDS_TARGET_IS_SUBFOLDER, Text(GetNamePart(name)));
+                 SamePath(TextOrEmpty(CBstr(target, static_cast<UINT>(nameLength))), TextOrEmpty(name))) {
+        ShowTransferErrorBox(job, IDS_TARGET_IS_SUBFOLDER, TextOrEmpty(GetNamePart(name)));
         hr = E_FAIL;
       } else {
-        hr = CopyModuleFolder(job, Text(name), target, &filesReplaceAll, &foldersReplaceAll, GetItemAttributes(item));
+        hr = CopyModuleFolder(job, TextOrEmpty(name), target, &filesReplaceAll, &foldersReplaceAll,
+                              GetItemAttributes(item));
       }
     } else {
-      ShowCopyLine(job, Text(name), target);
+      ShowCopyLine(job, TextOrEmpty(name), target);
       hr = CopyModuleFile(job, target, item, &filesReplaceAll);
     }
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
@@ -485,7 +511,7 @@ HRESULT CopyModuleFolder(PasteJob* job, const wchar_t* source, const wchar_t* ta
   job->severalItems = 1;
   const CBstr sourcePath(source);
   CBstr destination = JoinPath(target, GetNamePart(sourcePath).GetBstr());
-  if (SamePath(Text(destination), source)) {
+  if (SamePath(TextOrEmpty(destination), source)) {
     if (IsMove(job)) {
       AskErrorBox(job, IDS_ERROR_MOVING_FILE,
                   g_resourceModule.FormatResMessage(IDS_MOVE_SAME_FOLDER, GetNamePart(sourcePath)));
@@ -493,13 +519,9 @@ HRESULT CopyModuleFolder(PasteJob* job, const wchar_t* source, const wchar_t* ta
     }
     destination = MakeCopyName(source, job->volume);
   }
-  DWORD files = *filesReplaceAll, folders = *foldersReplaceAll;
-  HRESULT hr = EnsureTargetFolder(job, Text(destination), &files, &folders, filesReplaceAll, foldersReplaceAll,
-                                  attributes);
-  if (hr != S_OK) {
-    job->skipped = 1;
-    return hr;
-  }
+  DWORD files = 0, folders = 0;
+  HRESULT hr = EnterTargetFolder(job, destination, filesReplaceAll, foldersReplaceAll, attributes, &files, &folders);
+  if (hr != S_OK) return hr;
   const DWORD skippedBefore = job->skipped;
   job->skipped = 0;
   CItemIDList* entries = nullptr;
@@ -512,10 +534,11 @@ HRESULT CopyModuleFolder(PasteJob* job, const wchar_t* source, const wchar_t* ta
       LPCITEMIDLIST entry = entries[i].GetLastItem();
       if (!entry) continue;
       if (IsFolderItem(entry)) {
-        hr = CopyModuleFolder(job, GetItemName(entry), Text(destination), &files, &folders, GetItemAttributes(entry));
+        hr = CopyModuleFolder(job, GetItemName(entry), TextOrEmpty(destination), &files, &folders,
+                              GetItemAttributes(entry));
       } else {
-        ShowCopyLine(job, GetItemName(entry), Text(destination));
-        hr = CopyModuleFile(job, Text(destination), entry, &files);
+        ShowCopyLine(job, GetItemName(entry), TextOrEmpty(destination));
+        hr = CopyModuleFile(job, TextOrEmpty(destination), entry, &files);
       }
       if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
@@ -536,15 +559,15 @@ HRESULT CopyModuleFile(PasteJob* job, const wchar_t* target, LPCITEMIDLIST item,
   const CBstr source(GetItemName(item));
   const CBstr fileName = GetItemNameString(item);
   CBstr destination = JoinPath(target, fileName.GetBstr());
-  if (SamePath(Text(destination), Text(source))) {
+  if (SamePath(TextOrEmpty(destination), TextOrEmpty(source))) {
     if (IsMove(job)) {
       AskErrorBox(job, IDS_ERROR_MOVING_FILE, g_resourceModule.FormatResMessage(IDS_MOVE_SAME_FILE, fileName));
       return E_FAIL;
     }
-    destination = MakeCopyName(Text(source), job->volume);
+    destination = MakeCopyName(TextOrEmpty(source), job->volume);
   }
-  HRESULT hr = ClearTargetFile(job, Text(destination), GetItemSize(item), GetItemLastWriteTime(item), filesReplaceAll,
-                               GetItemAttributes(item));
+  HRESULT hr = ClearTargetFile(job, TextOrEmpty(destination), GetItemSize(item), GetItemLastWriteTime(item),
+                               filesReplaceAll, GetItemAttributes(item));
   if (hr != S_OK) {
     job->skipped = 1;
     return hr;
@@ -555,7 +578,7 @@ HRESULT CopyModuleFile(PasteJob* job, const wchar_t* target, LPCITEMIDLIST item,
     job->cancelled = 1;
   } else if (FAILED(hr)) {
     const CBstr error = GetErrorText(hr);
-    ShowCopyFailed(job, Text(fileName), error);
+    ShowCopyFailed(job, TextOrEmpty(fileName), error);
   }
   if (FAILED(hr)) RemoveIncompleteTarget(job, destination, hr);
   if (job->progress) job->progress->AddDone(GetItemSize(item));
@@ -566,18 +589,20 @@ CBstr MakeCopyName(const wchar_t* source, IVKSVolume* volume) {
   const CBstr path(source);
   const CBstr folder = GetParentPath(path);
   const CBstr name = GetNamePart(path);
-  CBstr candidate = JoinPath(Text(folder), Text(ConcatStrings(g_resourceModule.LoadResString(IDS_COPY_OF), name)));
+  CBstr candidate =
+      JoinPath(TextOrEmpty(folder), TextOrEmpty(ConcatStrings(g_resourceModule.LoadResString(IDS_COPY_OF), name)));
   for (int number = 2;; ++number) {
     CItemIDList* existing = nullptr;
-    FindEntryByName(Text(candidate), volume, &existing);
+    FindEntryByName(TextOrEmpty(candidate), volume, &existing);
     if (!existing) return candidate;
     delete existing;
-    candidate = JoinPath(Text(folder),
-                         Text(ConcatStrings(g_resourceModule.FormatResMessage(IDS_COPY_NUMBERED_OF, number), name)));
+    candidate =
+        JoinPath(TextOrEmpty(folder),
+                 TextOrEmpty(ConcatStrings(g_resourceModule.FormatResMessage(IDS_COPY_NUMBERED_OF, number), name)));
   }
 }
 
 void ShowTransferErrorBox(PasteJob* job, UINT stringId, const wchar_t* text) {
-  ShellUi().ShowMessageBox(job->owner, Text(g_resourceModule.FormatResMessage(stringId, text)),
-                           Text(g_resourceModule.LoadResString(IDS_ERROR_COPYING_FILE)), MB_OK | MB_ICONHAND);
+  ShellUi().ShowMessageBox(job->owner, TextOrEmpty(g_resourceModule.FormatResMessage(stringId, text)),
+                           TextOrEmpty(g_resourceModule.LoadResString(IDS_ERROR_COPYING_FILE)), MB_OK | MB_ICONHAND);
 }

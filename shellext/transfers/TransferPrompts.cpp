@@ -6,6 +6,7 @@
 #include "ModuleItemID.h"
 #include "ResourceModule.h"
 #include "Seams.h"
+#include "ShellHelpers.h"
 #include "TransfersIds.h"
 
 namespace {
@@ -13,7 +14,6 @@ void SetLineIfAny(HWND dialog, int id, const CBstr& text) {
   if (text.GetLength() != 0) SetDlgItemTextW(dialog, id, text.GetBstr());
 }
 const wchar_t* OrModule(const CBstr& text) { return text.GetLength() ? text.GetBstr() : L"Module"; }
-const wchar_t* Text(const CBstr& text) { return text.GetBstr() ? text.GetBstr() : L""; }
 
 bool IsYes(INT_PTR answer) { return answer == IDOK || answer == IDYES; }
 
@@ -21,13 +21,13 @@ bool IsYes(INT_PTR answer) { return answer == IDOK || answer == IDYES; }
 // what is wrong with the module.
 CItemIDList* FindExisting(PasteOperation* operation, const CBstr& destination) {
   CItemIDList* existing = nullptr;
-  FindEntryByName(Text(destination), operation->volume, &existing);
+  FindEntryByName(TextOrEmpty(destination), operation->volume, &existing);
   return existing;
 }
 
 void ShowCopyingBox(PasteOperation* operation, UINT textId, const CBstr& destination) {
-  ShellUi().ShowMessageBox(operation->owner, Text(g_resourceModule.FormatResMessage(textId, destination)),
-                           Text(g_resourceModule.LoadResString(IDS_TITLE_COPYING)), MB_OK);
+  ShellUi().ShowMessageBox(operation->owner, TextOrEmpty(g_resourceModule.FormatResMessage(textId, destination)),
+                           TextOrEmpty(g_resourceModule.LoadResString(IDS_TITLE_COPYING)), MB_OK);
 }
 
 // The result of a changing call on the target: a cancel raises the flag
@@ -41,8 +41,8 @@ HRESULT ReportTargetFailure(PasteOperation* operation, HRESULT result, const CBs
   }
   const CBstr error = GetErrorText(result);
   const CBstr text = g_resourceModule.FormatResMessage(textId, GetNamePart(destination), error);
-  const int answer = ShellUi().ShowMessageBox(operation->owner, Text(text),
-                                              Text(g_resourceModule.LoadResString(captionId)),
+  const int answer = ShellUi().ShowMessageBox(operation->owner, TextOrEmpty(text),
+                                              TextOrEmpty(g_resourceModule.LoadResString(captionId)),
                                               MB_OKCANCEL | MB_ICONHAND);
   if (answer == IDCANCEL) operation->cancelled = 1;
   return result;
@@ -62,7 +62,7 @@ HRESULT AskMove(PasteOperation* operation, UINT questionId, const CBstr& destina
   const CBstr question = g_resourceModule.FormatResMessage(questionId, GetNamePart(destination));
   INT_PTR answer = 0;
   const UINT templateId = operation->severalItems ? IDD_MOVE_CONFIRM_ALL : IDD_MOVE_CONFIRM;
-  if (!RunTransferDialog(templateId, operation->owner, MovePromptProc, reinterpret_cast<LPARAM>(Text(question)),
+  if (!RunTransferDialog(templateId, operation->owner, MovePromptProc, reinterpret_cast<LPARAM>(TextOrEmpty(question)),
                          &answer))
     return E_OUTOFMEMORY;
   if (IsYes(answer)) return S_OK;

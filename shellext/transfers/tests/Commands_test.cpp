@@ -143,3 +143,54 @@ TEST(PCTreeSize, AddsTheFilesOfEveryDepthIncludingFilesAbove4GiB) {
   SumPCTreeSize((tree.root + L"\\nothing").c_str(), &missing, FALSE);
   EXPECT_EQ(3ull, missing);
 }
+
+TEST(ModuleTreeSize, AddsTheFilesOfEveryDepthAndSkipsFailedListings) {
+  CScriptedVolume volume;
+  auto list = [&volume](const wchar_t* folder, std::function<void(CTestEntries&)> fill) {
+    CTestEntries rows;
+    fill(rows);
+    volume.SetListing(std::wstring(folder) + L"\\*", rows);
+  };
+  const ULONG dir = FILE_ATTRIBUTE_DIRECTORY;
+  list(L"\\A:\\t", [&](CTestEntries& rows) {
+    rows.AddEntry(L"top.bin", 10, 0, 0, MakeDate(0))
+        .AddEntry(L"empty", 0, dir, 0, MakeDate(0))
+        .AddEntry(L"a", 0, dir, 0, MakeDate(0))
+        .AddEntry(L"broken", 0, dir, 0, MakeDate(0));
+  });
+  list(L"\\A:\\t\\a", [&](CTestEntries& rows) {
+    rows.AddEntry(L"one.bin", 200, 0, 0, MakeDate(0)).AddEntry(L"b", 0, dir, 0, MakeDate(0));
+  });
+  // The size field is unsigned: the largest one adds 4 GiB - 1.
+  list(L"\\A:\\t\\a\\b", [&](CTestEntries& rows) { rows.AddEntry(L"big.bin", -1, 0, 0, MakeDate(0)); });
+  volume.Fail(L"GetEntries \\A:\\t\\broken\\*", E_FAIL, nullptr);
+  ULONGLONG total = 7;  // added to, not replaced
+  SumModuleTreeSize(L"\\A:\\t", &total, TRUE, &volume);
+  EXPECT_EQ(7ull + 10 + 200 + 0xFFFFFFFFull, total);
+  ULONGLONG failed = 3;
+  volume.Fail(L"GetEntries \\A:\\t\\*", E_FAIL, nullptr);
+  SumModuleTreeSize(L"\\A:\\t", &failed, FALSE, &volume);
+  EXPECT_EQ(3ull, failed);
+}
+
+TEST(NewFolder, TakesTheFirstFreeNumberedName) {
+  CXferTestUi ui;
+  CScriptedVolume volume;
+  // "New folder" and "New folder (2)" are there.
+  for (const wchar_t* taken : {L"\\A:\\New folder", L"\\A:\\New folder (2)"}) {
+    CTestEntries row;
+    row.AddEntry(GetNamePart(CBstr(taken)).GetBstr(), 0, FILE_ATTRIBUTE_DIRECTORY, 0, MakeDate(0));
+    volume.SetListing(taken, row);
+  }
+  EXPECT_EQ(std::wstring(L"\\A:\\New folder (3)"), CreateNewFolder(L"\\A:", &volume, nullptr).GetBstr());
+  EXPECT_EQ(std::vector<std::wstring>{L"CreateDir \\A:\\New folder (3)"}, ChangingCalls(volume));
+  volume.Fail(L"CreateDir", E_TRANSFER_CANCELLED, nullptr);
+  EXPECT_EQ(0u, CreateNewFolder(L"\\A:", &volume, nullptr).GetLength());
+  EXPECT_TRUE(ui.shown.empty());
+  volume.Fail(L"CreateDir", E_ACCESSDENIED, L"Write protected");
+  EXPECT_EQ(0u, CreateNewFolder(L"\\A:", &volume, nullptr).GetLength());
+  ASSERT_EQ(1u, ui.shown.size());
+  EXPECT_EQ(L"Error Creating Object", ui.shown[0].caption);
+  EXPECT_EQ(L"Write protected", ui.shown[0].text);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), ui.shown[0].type);
+}

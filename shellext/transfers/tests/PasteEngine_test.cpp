@@ -13,6 +13,7 @@
 #include "ItemIDList.h"
 #include "ModuleItemID.h"
 #include "PasteEngine.h"
+#include "ResourceModule.h"
 #include "ResultCodes.h"
 #include "ShellSettingsStub.h"
 #include "TransfersIds.h"
@@ -100,24 +101,33 @@ protected:
   DWORD succeeded = 7;
 };
 
-TEST_F(PasteEngineTest, CopyNamesCountUpPastTheTakenOnes) {
+TEST_F(PasteEngineTest, CopyNamesCountUpPastTheTakenOnesInEveryLanguage) {
+  const LANGID german = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
   struct Case {
+    LANGID language;
     std::vector<const wchar_t*> taken;
     const wchar_t* expected;
   } cases[] = {
-      {{}, L"\\A:\\Copy of f.txt"},
-      {{L"\\A:\\Copy of f.txt"}, L"\\A:\\Copy (2) of f.txt"},
-      {{L"\\A:\\Copy of f.txt", L"\\A:\\Copy (2) of f.txt"}, L"\\A:\\Copy (3) of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), {}, L"\\A:\\Copy of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), {L"\\A:\\Copy of f.txt"}, L"\\A:\\Copy (2) of f.txt"},
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK),
+       {L"\\A:\\Copy of f.txt", L"\\A:\\Copy (2) of f.txt"},
+       L"\\A:\\Copy (3) of f.txt"},
+      {german, {}, L"\\A:\\Kopie von f.txt"},
+      {german, {L"\\A:\\Kopie von f.txt"}, L"\\A:\\Kopie (2) von f.txt"},
   };
+  const LANGID previous = g_resourceModule.GetLanguage();
   for (const Case& c : cases) {
+    g_resourceModule.SetLanguage(c.language);
     CScriptedVolume names;
     for (const wchar_t* taken : c.taken) {
       CTestEntries rows;
       rows.AddEntry(GetLastNameComponent(taken).GetBstr(), 1, kFile, 0, MakeDate(0));
       names.SetListing(taken, rows);
     }
-    EXPECT_STREQ(c.expected, MakeCopyName(L"\\A:\\f.txt", &names).GetBstr()) << c.taken.size();
+    EXPECT_STREQ(c.expected, MakeCopyName(L"\\A:\\f.txt", &names).GetBstr()) << c.language << " " << c.taken.size();
   }
+  g_resourceModule.SetLanguage(previous);
 }
 
 TEST_F(PasteEngineTest, WriteBackFollowsSourceEffectAndOutcome) {
@@ -216,6 +226,12 @@ TEST_F(PasteEngineTest, ModuleItemsTable) {
     EXPECT_EQ(S_OK, hr);
     EXPECT_EQ(c.changes, Changes());
     EXPECT_EQ(c.boxes, Boxes());
+    // The refusals of a folder onto or into itself offer OK only; the others OK and Cancel.
+    for (const auto& box : ui.shown) {
+      const bool okOnly = box.text.find(L"cannot be copied: The target") != std::wstring::npos;
+      EXPECT_EQ(static_cast<UINT>((okOnly ? MB_OK : MB_OKCANCEL) | MB_ICONHAND), box.type) << box.text;
+      EXPECT_EQ(okOnly ? L"Error Copying File" : L"Error Moving File", box.caption) << box.text;
+    }
     const std::vector<DWORD> written = source->DwordsSet(ids.pasteSucceeded);
     if (c.pasteSucceeded < 0) {
       EXPECT_TRUE(written.empty());
@@ -250,7 +266,8 @@ TEST_F(PasteEngineTest, FailedModuleCopyAsksAndCancelStops) {
     ui.shown.clear();
     ui.answers = {c.answer};
     volume.Fail(L"Copy \\A:\\d\\b \\A:\\e\\b", E_FAIL, L"The module is full.");
-    auto source = ModuleSource(L"\\A:\\d", {{L"\\A:\\d\\a", 1, kFile}, {L"\\A:\\d\\b", 1, kFile}, {L"\\A:\\d\\c", 1, kFile}});
+    auto source =
+        ModuleSource(L"\\A:\\d", {{L"\\A:\\d\\a", 1, kFile}, {L"\\A:\\d\\b", 1, kFile}, {L"\\A:\\d\\c", 1, kFile}});
     EXPECT_EQ(static_cast<HRESULT>(S_OK), Paste(source.Get(), L"\\A:\\e", DROPEFFECT_MOVE));
     EXPECT_EQ(c.copies, Changes());
     ASSERT_EQ(1u, ui.shown.size());
@@ -320,6 +337,7 @@ protected:
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) RemoveTree(path);
         } else {
+          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
           DeleteFileW(path.c_str());
         }
       } while (FindNextFileW(find, &found));
@@ -457,6 +475,105 @@ TEST_F(PastePCTest, UnusablePathsAreReported) {
     EXPECT_EQ(std::vector<DWORD>{0}, source->DwordsSet(ids.pasteSucceeded));
     EXPECT_EQ(0u, succeeded);
   }
+}
+
+// Moving system and read-only PC files asks first: Yes and No only for one
+// item, Yes to All and Cancel for several; copies are not asked.
+TEST_F(PastePCTest, SystemAndReadOnlyFilesAreAskedBeforeAMove) {
+  struct Case {
+    const char* name;
+    std::vector<DWORD> attributes;
+    DWORD effect;
+    std::vector<INT_PTR> answers;
+    std::vector<std::wstring> dialogs;
+    std::vector<bool> sent;
+    DWORD pasteSucceeded;   // -1: not written
+  } cases[] = {
+      {"one read-only file, Yes", {FILE_ATTRIBUTE_READONLY}, DROPEFFECT_MOVE, {IDYES}, {L"dialog 28675"}, {true},
+       DROPEFFECT_MOVE},
+      {"one system file, No", {FILE_ATTRIBUTE_SYSTEM}, DROPEFFECT_MOVE, {IDNO}, {L"dialog 28675"}, {false}, 0},
+      {"two read-only files, Yes to All",
+       {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY},
+       DROPEFFECT_MOVE,
+       {IDC_YES_TO_ALL},
+       {L"dialog 28676"},
+       {true, true},
+       DROPEFFECT_MOVE},
+      {"two system files, Cancel",
+       {FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_SYSTEM},
+       DROPEFFECT_MOVE,
+       {IDCANCEL},
+       {L"dialog 28676"},
+       {false, false},
+       0},
+      {"a read-only file copied", {FILE_ATTRIBUTE_READONLY}, DROPEFFECT_COPY, {}, {}, {true}, static_cast<DWORD>(-1)},
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedVolume fresh;
+    CVolumeFactoryScope scope(&fresh);
+    ui.shown.clear();
+    ui.answers.assign(c.answers.begin(), c.answers.end());
+    std::vector<std::wstring> paths, targets;
+    for (size_t i = 0; i < c.attributes.size(); ++i) {
+      const std::wstring name = L"r" + std::to_wstring(round) + L"_" + std::to_wstring(i) + L".txt";
+      paths.push_back(Write(name, "x"));
+      ASSERT_TRUE(SetFileAttributesW(paths.back().c_str(), c.attributes[i]));
+      targets.push_back(L"\\A:\\" + name);
+    }
+    ++round;
+    auto source = PCSource(paths);
+    EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", c.effect));
+    EXPECT_EQ(c.dialogs, Boxes());
+    for (size_t i = 0; i < targets.size(); ++i)
+      EXPECT_EQ(c.sent[i], fresh.GetStoredFile(targets[i], nullptr)) << i;
+    const std::vector<DWORD> written = source->DwordsSet(ids.pasteSucceeded);
+    if (c.pasteSucceeded == static_cast<DWORD>(-1))
+      EXPECT_TRUE(written.empty());
+    else
+      EXPECT_EQ(std::vector<DWORD>{c.pasteSucceeded}, written);
+  }
+}
+
+// File lists from other processes: one that runs past its block, or starts
+// inside the header, is refused before any file is touched.
+TEST_F(PastePCTest, MalformedFileListsAreRefused) {
+  const std::wstring file = Write(L"a.txt", "a");
+  std::vector<BYTE> good = CFakeDataObject::HdropOf({file});
+  std::vector<BYTE> unended = good;
+  unended.resize(unended.size() - 4);   // no empty name, the last name cut
+  std::vector<BYTE> outside = good;
+  reinterpret_cast<DROPFILES*>(outside.data())->pFiles = 4096;
+  std::vector<BYTE> inHeader = good;
+  reinterpret_cast<DROPFILES*>(inHeader.data())->pFiles = 4;
+  for (const std::vector<BYTE>* block : {&unended, &outside, &inHeader}) {
+    ComPtr<CFakeDataObject> source = CFakeDataObject::Make();
+    source->Serve(ids.hdrop, *block);
+    EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", DROPEFFECT_MOVE));
+    EXPECT_TRUE(Changes().empty());
+    EXPECT_EQ(std::vector<DWORD>{0}, source->DwordsSet(ids.pasteSucceeded));
+    EXPECT_EQ(0u, succeeded);
+  }
+  auto source = PCSource({file});
+  EXPECT_EQ(S_OK, Paste(source.Get(), L"\\A:", DROPEFFECT_COPY));
+  EXPECT_EQ("a", Stored(L"\\A:\\a.txt"));
+}
+
+// A paste without a data object takes the clipboard's, and the effect the
+// clipboard's object prefers.
+TEST_F(PastePCTest, PasteTakesTheClipboardsObject) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  auto source = PCSource({Write(L"a.txt", "from the clipboard")});
+  source->ServeDword(ids.preferredDropEffect, DROPEFFECT_COPY);
+  ASSERT_EQ(S_OK, OleSetClipboard(source.Get()));
+  succeeded = 7;
+  EXPECT_EQ(S_OK, StartPasteOperation(L"\\A:", nullptr, nullptr, 0, FALSE, 0, &succeeded));
+  EXPECT_TRUE(WaitForPasteOperations(20000));
+  EXPECT_EQ("from the clipboard", Stored(L"\\A:\\a.txt"));
+  EXPECT_EQ(1u, succeeded);
+  EXPECT_EQ(S_OK, OleSetClipboard(nullptr));
+  OleUninitialize();
 }
 
 // A volume that only looks at what PutFile is handed: the size of the

@@ -13,129 +13,35 @@
 #include "ComBase.h"
 #include "DataObjectFormats.h"
 #include "ItemIDList.h"
+#include "ModuleSimTest.h"
 #include "PasteEngine.h"
-#include "Seams.h"
-#include "ServerFixture.h"
-#include "SimFixture.h"
+#include "TransferTree.h"
 #include "../FakeDataObject.h"
 #include "../XferTestUi.h"
 
 namespace {
 
 using namespace vkstest;
+using namespace transfertree;
 
-std::vector<BYTE> Pattern(size_t size, unsigned seed) {
-  std::vector<BYTE> data(size);
-  for (size_t i = 0; i < size; ++i) data[i] = static_cast<BYTE>((i * 7 + i / 251 + seed) & 0xFF);
-  return data;
-}
-
-// The tree every direction carries: three levels, an empty file, one over
-// 100 kB, names with blanks and umlauts.
-struct TreeFile {
-  const wchar_t* relative;
-  size_t size;
-};
-const TreeFile kTree[] = {
-    {L"top.txt", 10},
-    {L"empty.txt", 0},
-    {L"s\u00fc b\\big file.bin", 140 * 1024 + 3},
-    {L"s\u00fc b\\third level\\\u00e4 x.txt", 777},
-};
-const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
-
-class PasteEngineSim : public SimTestOf<ServerClientTest> {
+class PasteEngineSim : public CModuleSimTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     ASSERT_TRUE(RegisterClipboardFormats());
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
-    wchar_t temp[MAX_PATH], name[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    GetTempFileNameW(temp, L"pse", 0, name);
-    DeleteFileW(name);
-    pcRoot = name;
-    ASSERT_TRUE(CreateDirectoryW(pcRoot.c_str(), nullptr));
-  }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
-    SimTestOf<ServerClientTest>::StopServer();
+    pcRoot = NewPCFolder(L"pse");
+    ASSERT_FALSE(pcRoot.empty());
   }
   void TearDown() override {
     if (!pcRoot.empty()) RemovePCTree(pcRoot);
-    SimTestOf<ServerClientTest>::TearDown();
-  }
-  static void RemovePCTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring path = folder + L"\\" + found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileW(path.c_str());
-        else if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
-          RemovePCTree(path);
-      } while (FindNextFileW(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
+    CModuleSimTest::TearDown();
   }
   // The tree below pcRoot\name; its path.
-  std::wstring SeedPCTree(const std::wstring& name) {
+  std::wstring SeedPCTreeNamed(const std::wstring& name) {
     const std::wstring top = pcRoot + L"\\" + name;
-    CreateDirectoryW(top.c_str(), nullptr);
-    for (const wchar_t* folder : kTreeFolders) CreateDirectoryW((top + L"\\" + folder).c_str(), nullptr);
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree) {
-      const std::vector<BYTE> data = Pattern(file.size, seed++);
-      HANDLE handle = CreateFileW((top + L"\\" + file.relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-      EXPECT_NE(INVALID_HANDLE_VALUE, handle);
-      DWORD written = 0;
-      if (!data.empty()) WriteFile(handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-      CloseHandle(handle);
-    }
+    SeedPCTree(top);
     return top;
-  }
-  void SeedModuleTree(const std::wstring& hostTop) {
-    MakeHostDir(hostTop);
-    for (const wchar_t* folder : kTreeFolders) MakeHostDir(hostTop + L"\\" + folder);
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree) ASSERT_TRUE(WriteHostFile(hostTop + L"\\" + file.relative, Pattern(file.size, seed++)));
-  }
-  // Every file of the tree under the host folder, byte for byte.
-  void ExpectTreeAt(const std::wstring& hostTop) {
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree) {
-      std::vector<BYTE> arrived;
-      ASSERT_TRUE(ReadHostFile(hostTop + L"\\" + file.relative, &arrived)) << file.relative;
-      EXPECT_TRUE(arrived == Pattern(file.size, seed)) << file.relative << ": " << arrived.size() << " bytes";
-      ++seed;
-    }
-  }
-  void ExpectPCTreeIntact(const std::wstring& top) {
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree) {
-      HANDLE handle = CreateFileW((top + L"\\" + file.relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-      ASSERT_NE(INVALID_HANDLE_VALUE, handle) << file.relative;
-      std::vector<BYTE> data(file.size + 1);
-      DWORD got = 0;
-      ReadFile(handle, data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
-      CloseHandle(handle);
-      data.resize(got);
-      EXPECT_TRUE(data == Pattern(file.size, seed)) << file.relative;
-      ++seed;
-    }
   }
   ComPtr<CFakeDataObject> PCSource(const std::vector<std::wstring>& paths) {
     ComPtr<CFakeDataObject> source = CFakeDataObject::Make();
@@ -170,28 +76,27 @@ protected:
   }
 
   const ClipboardFormatIds& ids = ClipboardFormats();
-  ComPtr<IVKSVolume> volume;
   CXferTestUi ui;
   std::wstring pcRoot;
   DWORD succeeded = 7;
 };
 
 TEST_F(PasteEngineSim, APCTreeIsCopiedAndMovedByteForByte) {
-  const std::wstring tree = SeedPCTree(L"tree");
+  const std::wstring tree = SeedPCTreeNamed(L"tree");
   auto copy = PCSource({tree});
   ASSERT_EQ(S_OK, Paste(copy.Get(), L"\\A:", DROPEFFECT_COPY));
-  ExpectTreeAt(L"A\\tree");
+  ExpectModuleTree(L"A\\tree");
   EXPECT_TRUE(ui.shown.empty());
   EXPECT_EQ(1u, succeeded);
 
   MakeHostDir(L"B\\in");
   auto move = PCSource({tree});
   ASSERT_EQ(S_OK, Paste(move.Get(), L"\\B:\\in", DROPEFFECT_MOVE));
-  ExpectTreeAt(L"B\\in\\tree");
+  ExpectModuleTree(L"B\\in\\tree");
   EXPECT_EQ(std::vector<DWORD>{DROPEFFECT_MOVE}, move->DwordsSet(ids.performedDropEffect));
   EXPECT_EQ(std::vector<DWORD>{DROPEFFECT_MOVE}, move->DwordsSet(ids.pasteSucceeded));
   EXPECT_EQ(1u, succeeded);
-  ExpectPCTreeIntact(tree);   // the PC source deletes its files itself
+  ExpectPCTree(tree);   // the PC source deletes its files itself
 }
 
 TEST_F(PasteEngineSim, AModuleTreeIsCopiedWithinTheModuleAndIntoItsOwnFolder) {
@@ -199,7 +104,7 @@ TEST_F(PasteEngineSim, AModuleTreeIsCopiedWithinTheModuleAndIntoItsOwnFolder) {
   MakeHostDir(L"B\\in");
   auto elsewhere = ModuleSource(L"\\A:", {L"\\A:\\tree"});
   ASSERT_EQ(S_OK, Paste(elsewhere.Get(), L"\\B:\\in", DROPEFFECT_COPY));
-  ExpectTreeAt(L"B\\in\\tree");
+  ExpectModuleTree(L"B\\in\\tree");
   EXPECT_EQ(1u, succeeded);
 
   auto own = ModuleSource(L"\\A:", {L"\\A:\\tree\\top.txt"});
@@ -208,9 +113,9 @@ TEST_F(PasteEngineSim, AModuleTreeIsCopiedWithinTheModuleAndIntoItsOwnFolder) {
   std::vector<BYTE> first, second;
   ASSERT_TRUE(ReadHostFile(L"A\\tree\\Copy of top.txt", &first));
   ASSERT_TRUE(ReadHostFile(L"A\\tree\\Copy (2) of top.txt", &second));
-  EXPECT_TRUE(first == Pattern(10, 1));
-  EXPECT_TRUE(second == Pattern(10, 1));
-  ExpectTreeAt(L"A\\tree");
+  EXPECT_TRUE(first == TreeBytes(0));
+  EXPECT_TRUE(second == TreeBytes(0));
+  ExpectModuleTree(L"A\\tree");
   EXPECT_TRUE(ui.shown.empty());
 }
 
@@ -219,7 +124,7 @@ TEST_F(PasteEngineSim, AModuleMoveIsReportedDoneOnlyWhenComplete) {
   MakeHostDir(L"A\\in");
   auto move = ModuleSource(L"\\A:", {L"\\A:\\tree"});
   ASSERT_EQ(S_OK, Paste(move.Get(), L"\\A:\\in", DROPEFFECT_MOVE));
-  ExpectTreeAt(L"A\\in\\tree");
+  ExpectModuleTree(L"A\\in\\tree");
   EXPECT_EQ(std::vector<DWORD>{DROPEFFECT_MOVE}, move->DwordsSet(ids.pasteSucceeded));
   EXPECT_TRUE(move->DwordsSet(ids.performedDropEffect).empty());
 
@@ -230,13 +135,13 @@ TEST_F(PasteEngineSim, AModuleMoveIsReportedDoneOnlyWhenComplete) {
   EXPECT_TRUE(BoxSaid(L"The target folder is a subfolder of the source folder."));
   EXPECT_EQ(std::vector<DWORD>{0}, inside->DwordsSet(ids.pasteSucceeded));
   EXPECT_EQ(0u, succeeded);
-  ExpectTreeAt(L"A\\again");
+  ExpectModuleTree(L"A\\again");
 }
 
 // The line fails in the middle of the big file: the box tells, the sources
 // stay, no target holds part of a file, and a move is not reported done.
 TEST_F(PasteEngineSim, ALineFaultMidwayLeavesSourcesAndNoBrokenFile) {
-  const std::wstring tree = SeedPCTree(L"tree");
+  const std::wstring tree = SeedPCTreeNamed(L"tree");
   ASSERT_TRUE(sim.Command("obex fault error D0 at 3 put"));
   auto move = PCSource({tree + L"\\s\u00fc b\\big file.bin"});
   ASSERT_EQ(S_OK, Paste(move.Get(), L"\\A:", DROPEFFECT_MOVE));
@@ -244,7 +149,7 @@ TEST_F(PasteEngineSim, ALineFaultMidwayLeavesSourcesAndNoBrokenFile) {
   EXPECT_FALSE(HostExists(L"A\\big file.bin"));
   EXPECT_EQ(std::vector<DWORD>{0}, move->DwordsSet(ids.pasteSucceeded));
   EXPECT_EQ(0u, succeeded);
-  ExpectPCTreeIntact(tree);
+  ExpectPCTree(tree);
 
   SeedModuleTree(L"A\\mod");
   MakeHostDir(L"B\\in");
@@ -254,13 +159,13 @@ TEST_F(PasteEngineSim, ALineFaultMidwayLeavesSourcesAndNoBrokenFile) {
   ASSERT_EQ(S_OK, Paste(within.Get(), L"\\B:\\in", DROPEFFECT_MOVE));
   EXPECT_FALSE(ui.shown.empty());
   EXPECT_EQ(std::vector<DWORD>{0}, within->DwordsSet(ids.pasteSucceeded));
-  ExpectTreeAt(L"A\\mod");
+  ExpectModuleTree(L"A\\mod");
 }
 
 // Cancel in the progress dialog while the big file is on the line (its next
 // packet's answer is held back, so the file cannot be done first).
 TEST_F(PasteEngineSim, CancelMidwayLeavesSourcesAndNoBrokenFile) {
-  const std::wstring tree = SeedPCTree(L"tree");
+  const std::wstring tree = SeedPCTreeNamed(L"tree");
   ASSERT_TRUE(sim.Command("obex fault stall 4000 at 2 put"));
   std::atomic<bool> pressed{false};
   std::thread presser([&] {
@@ -283,7 +188,7 @@ TEST_F(PasteEngineSim, CancelMidwayLeavesSourcesAndNoBrokenFile) {
   EXPECT_FALSE(HostExists(L"A\\top.txt"));
   EXPECT_EQ(std::vector<DWORD>{0}, move->DwordsSet(ids.pasteSucceeded));
   EXPECT_EQ(0u, succeeded);
-  ExpectPCTreeIntact(tree);
+  ExpectPCTree(tree);
 }
 
 }  // namespace
