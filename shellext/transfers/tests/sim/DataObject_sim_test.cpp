@@ -19,49 +19,27 @@
 #include "Seams.h"
 #include "ServerFixture.h"
 #include "SimFixture.h"
+#include "ModuleSimTest.h"
+#include "TransferTree.h"
+#include "../ExplorerReader.h"
 #include "../XferTestUi.h"
 
 namespace {
 
 using namespace vkstest;
+using namespace transfertree;
 
-std::vector<BYTE> Pattern(size_t size, unsigned seed) {
-  std::vector<BYTE> data(size);
-  for (size_t i = 0; i < size; ++i) data[i] = static_cast<BYTE>((i * 13 + i / 257 + seed) & 0xFF);
-  return data;
-}
-
-struct TreeFile {
-  const wchar_t* relative;
-  size_t size;
-};
-// Three levels, an empty file, one over 100 kB, blanks and umlauts.
-const TreeFile kTree[] = {
-    {L"top.txt", 10},
-    {L"empty.txt", 0},
-    {L"s\u00fc b\\big file.bin", 140 * 1024 + 5},
-    {L"s\u00fc b\\third level\\\u00e4 x.txt", 777},
-};
-const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
-
-class DataObjectSim : public SimTestOf<ServerClientTest> {
+class DataObjectSim : public CModuleSimTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
     // The clipboard needs OLE on this thread, not only COM.
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     m_ole = true;
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     ASSERT_TRUE(RegisterClipboardFormats());
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
-    wchar_t temp[MAX_PATH], name[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    GetTempFileNameW(temp, L"dob", 0, name);
-    DeleteFileW(name);
-    pcRoot = name;
-    ASSERT_TRUE(CreateDirectoryW(pcRoot.c_str(), nullptr));
+    pcRoot = NewPCFolder(L"dob");
+    ASSERT_FALSE(pcRoot.empty());
   }
   void StopServer() override {
     EXPECT_TRUE(WaitForDeleteOperations(20000));
@@ -77,66 +55,21 @@ protected:
       OleUninitialize();
       m_ole = false;
     }
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
-    SimTestOf<ServerClientTest>::StopServer();
+    CModuleSimTest::StopServer();
   }
   void TearDown() override {
     if (!pcRoot.empty()) RemovePCTree(pcRoot);
-    SimTestOf<ServerClientTest>::TearDown();
+    CModuleSimTest::TearDown();
   }
-  static void RemovePCTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring path = folder + L"\\" + found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileW(path.c_str());
-        else if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
-          RemovePCTree(path);
-      } while (FindNextFileW(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-  void SeedModuleTree(const std::wstring& hostTop) {
-    MakeHostDir(hostTop);
-    for (const wchar_t* folder : kTreeFolders) MakeHostDir(hostTop + L"\\" + folder);
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree)
-      ASSERT_TRUE(WriteHostFile(hostTop + L"\\" + file.relative, Pattern(file.size, seed++)));
-  }
-  void ExpectModuleTree(const std::wstring& hostTop) {
-    unsigned seed = 1;
-    for (const TreeFile& file : kTree) {
-      std::vector<BYTE> bytes;
-      ASSERT_TRUE(ReadHostFile(hostTop + L"\\" + file.relative, &bytes)) << file.relative;
-      EXPECT_TRUE(bytes == Pattern(file.size, seed)) << file.relative;
-      ++seed;
-    }
-  }
-  // Which files of the tree stand on the PC below top, and whether each one
-  // that stands is whole; the tree's index set of the standing ones.
+  // Which files of the tree stand on the PC below top (each one that stands
+  // must be whole), by their index in the tree.
   std::vector<int> PCFilesAt(const std::wstring& top) {
     std::vector<int> standing;
-    unsigned seed = 1;
-    for (int i = 0; i < static_cast<int>(ARRAYSIZE(kTree)); ++i, ++seed) {
-      HANDLE handle = CreateFileW((top + L"\\" + kTree[i].relative).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-      if (handle == INVALID_HANDLE_VALUE) continue;
-      std::vector<BYTE> data(kTree[i].size + 1);
-      DWORD got = 0;
-      ReadFile(handle, data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
-      CloseHandle(handle);
-      data.resize(got);
-      EXPECT_TRUE(data == Pattern(kTree[i].size, seed)) << kTree[i].relative << ": " << got << " bytes";
-      standing.push_back(i);
+    for (size_t i = 0; i < ARRAYSIZE(kTree); ++i) {
+      std::vector<BYTE> data;
+      if (!ReadPCFile(top + L"\\" + kTree[i].relative, kTree[i].size, &data)) continue;
+      EXPECT_TRUE(data == TreeBytes(i)) << kTree[i].relative << ": " << data.size() << " bytes";
+      standing.push_back(static_cast<int>(i));
     }
     return standing;
   }
@@ -150,62 +83,6 @@ protected:
     delete found;
     return data;
   }
-  // What Explorer does with virtual files: folders made, each file's block
-  // written whole under its name, then (for a move) the report, also after
-  // a failure. Gives the number of files that failed.
-  int ReadLikeExplorer(IDataObject* data, const std::wstring& target, bool reportMove) {
-    int failed = 0;
-    STGMEDIUM medium = {};
-    FORMATETC etc = HGlobalFormat(ids.fileGroupDescriptorW);
-    EXPECT_EQ(S_OK, data->GetData(&etc, &medium));
-    if (medium.tymed != TYMED_HGLOBAL) return -1;
-    std::vector<FILEDESCRIPTORW> records;
-    {
-      const auto* group = static_cast<const FILEGROUPDESCRIPTORW*>(GlobalLock(medium.hGlobal));
-      records.assign(group->fgd, group->fgd + group->cItems);
-      GlobalUnlock(medium.hGlobal);
-      ReleaseStgMedium(&medium);
-    }
-    for (LONG i = 0; i < static_cast<LONG>(records.size()); ++i) {
-      const std::wstring path = target + L"\\" + records[i].cFileName;
-      if (records[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        CreateDirectoryW(path.c_str(), nullptr);
-        continue;
-      }
-      FORMATETC contents = HGlobalFormat(ids.fileContents);
-      contents.lindex = i;
-      contents.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
-      STGMEDIUM file = {};
-      const HRESULT hr = data->GetData(&contents, &file);
-      if (FAILED(hr)) {
-        ++failed;
-        if (hr == E_TRANSFER_CANCELLED) break;   // the user stopped it all
-        continue;
-      }
-      std::vector<BYTE> bytes(records[i].nFileSizeLow);
-      if (file.tymed == TYMED_HGLOBAL) {
-        EXPECT_GE(GlobalSize(file.hGlobal), bytes.size());
-        if (!bytes.empty()) memcpy(bytes.data(), GlobalLock(file.hGlobal), bytes.size());
-        GlobalUnlock(file.hGlobal);
-      } else {
-        EXPECT_EQ(0u, bytes.size());
-      }
-      ReleaseStgMedium(&file);
-      HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      EXPECT_NE(INVALID_HANDLE_VALUE, handle) << path;
-      DWORD written = 0;
-      if (!bytes.empty()) WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-      CloseHandle(handle);
-    }
-    if (reportMove) {
-      SetDataObjectDword(data, ids.performedDropEffect, DROPEFFECT_MOVE);
-      SetDataObjectDword(data, ids.pasteSucceeded, DROPEFFECT_MOVE);
-    }
-    return failed;
-  }
-
-  const ClipboardFormatIds& ids = ClipboardFormats();
-  ComPtr<IVKSVolume> volume;
   CXferTestUi ui;
   std::wstring pcRoot;
   bool m_ole = false;
