@@ -4,6 +4,7 @@
 #include <new>
 #include "ComBase.h"
 #include "MessageFilter.h"
+#include "ModuleEntry.h"
 #include "ResourceModule.h"
 #include "SearchConfiguration.h"
 #include "SearchIds.h"
@@ -14,6 +15,24 @@ volatile LONG g_searchActivity = 0;
 }  // namespace
 
 LONG SearchActivityCount() { return g_searchActivity; }
+
+BOOL InitExtendedControls() {
+  // Date pickers and the extended combo box came with comctl32 4.70; an older
+  // library may lack the call altogether.
+  const DllVersion version = Comctl32Version();
+  if (version.major < 4 || (version.major == 4 && version.minor < 70)) return FALSE;
+  HMODULE library = LoadLibraryW(L"comctl32.dll");
+  if (!library) return FALSE;
+  BOOL result = FALSE;
+  using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
+  if (init) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), 0x3FF};
+    result = init(&controls);
+  }
+  FreeLibrary(library);
+  return result;
+}
 
 RPLSearchDialog::RPLSearchDialog(const wchar_t* path, const wchar_t* folder)
     : configurationPath(path), startFolder(folder) {
@@ -103,8 +122,7 @@ DWORD WINAPI SearchDialogThread(void* parameter) {
     return 0;
   }
   InitCommonControls();
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), 0x3FF};
-  dialog->extendedControls = InitCommonControlsEx(&controls);
+  dialog->extendedControls = InitExtendedControls();
   HWND window = dialog->Create();
   if (!window) {
     dialog->initResult = E_OUTOFMEMORY;

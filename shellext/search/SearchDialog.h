@@ -8,6 +8,8 @@
 
 // Openers running plus window threads alive.
 LONG SearchActivityCount();
+// The extended common controls when comctl32 is 4.70 or later, else FALSE.
+BOOL InitExtendedControls();
 
 // The window and what the opener hands its thread. For now a plain
 // "Find File" window that shows what it searches for and ends on close.
