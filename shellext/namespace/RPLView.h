@@ -105,6 +105,13 @@ public:
   UINT SortCommand() const { return m_sortCommand; }
   int EntryCount() const { return m_entryCount; }
   bool IsSearchView() const { return m_search != nullptr; }
+  // For the search window: its list greyed while a search runs, its row
+  // count and rows in display order, and whether the focus is in the view.
+  void EnableListView();
+  void DisableListView();
+  int GetListItemCount() const;
+  LPCITEMIDLIST GetListItem(int row) const;
+  bool HasFocus() const;
 
   BEGIN_MSG_MAP(RPLView)
     NOTIFY_CODE_HANDLER(LVN_COLUMNCLICK, OnListNotify)

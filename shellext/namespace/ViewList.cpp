@@ -459,3 +459,23 @@ HRESULT RPLView::GetItemObject(UINT kind, REFIID riid, void** out) {
   // The data object of the transfers comes with their own work.
   return E_NOTIMPL;
 }
+
+void RPLView::EnableListView() {
+  if (m_list.IsWindow()) m_list.EnableWindow(TRUE);
+}
+
+void RPLView::DisableListView() {
+  if (m_list.IsWindow()) m_list.EnableWindow(FALSE);
+}
+
+int RPLView::GetListItemCount() const { return RowCount(); }
+
+LPCITEMIDLIST RPLView::GetListItem(int row) const {
+  const CItemIDList* entry = RowEntry(row);
+  return entry ? entry->Get() : nullptr;
+}
+
+bool RPLView::HasFocus() const {
+  const HWND focus = GetFocus();
+  return focus && m_hWnd && (focus == m_hWnd || IsChild(m_hWnd, focus));
+}
