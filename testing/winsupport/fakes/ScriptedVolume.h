@@ -7,6 +7,7 @@
 // another apartment stays this very object. They live on the test's stack;
 // the count only shows whether users let go.
 #pragma once
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -46,6 +47,7 @@ public:
     std::lock_guard<std::recursive_mutex> guard(lock);
     std::wstring call = hasArguments ? std::wstring(method) + L" " + arguments : std::wstring(method);
     calls.push_back(call);
+    if (onCall) onCall(call);
     auto failure = m_failures.find(call);
     if (failure == m_failures.end()) failure = m_failures.find(method);
     if (failure == m_failures.end() || failure->second.times == 0) return S_OK;
@@ -61,6 +63,8 @@ public:
 
   mutable std::recursive_mutex lock;
   std::vector<std::wstring> calls;   // read through Calls() while workers run
+  // Called with each call as it is recorded (under the lock), before its answer.
+  std::function<void(const std::wstring& call)> onCall;
 
 private:
   std::map<std::wstring, Failure> m_failures;
