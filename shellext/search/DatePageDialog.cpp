@@ -1,5 +1,6 @@
 // search/DatePageDialog.cpp - the "Date" page: which date of a file and which
 // period, between two dates or the previous months or days.
+#include <windows.h>
 #include <oleauto.h>
 #include "ResourceModule.h"
 #include "Seams.h"

@@ -235,7 +235,7 @@ CBstr NamePageDialog::GetLookInPath() const {
   const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (selected == CB_ERR) {
     wchar_t typed[261] = {};
-    GetWindowTextW(combo, typed, ARRAYSIZE(typed));
+    ::GetWindowTextW(combo, typed, ARRAYSIZE(typed));
     CBstr path;
     if (typed[0] && typed[0] != L'\\') path = L"\\";
     path.Append(typed);

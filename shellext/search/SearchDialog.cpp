@@ -284,9 +284,8 @@ void RPLSearchDialog::DropResultView() {
 
 void RPLSearchDialog::ShowResultView() {
   DropResultView();
-  auto* view = new (std::nothrow) RPLView();
+  auto* view = new (std::nothrow) RPLView();   // holds one reference, dropped below
   if (!view) return;
-  view->AddRef();
   IShellView* shellView = nullptr;
   if (SUCCEEDED(view->QueryInterface(IID_IShellView, reinterpret_cast<void**>(&shellView)))) {
     if (SUCCEEDED(view->InitForSearch(this))) {
