@@ -12,7 +12,7 @@
 #include "Registry.h"
 #include "SearchConfiguration.h"
 #include "SearchIds.h"
-#include "SearchTestSupport.h"
+#include "../SearchTestSupport.h"
 #include "ServerFixture.h"
 #include "ShellExtTestSupport.h"
 #include "SimFixture.h"
