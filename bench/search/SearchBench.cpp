@@ -11,6 +11,7 @@
 #include "ItemIDList.h"
 #include "ModuleItemID.h"
 #include "SearchEngine.h"
+#include "SearchServerFixture.h"
 #include "SearchTestSupport.h"
 #include "ServerFixture.h"
 #include "SimFixture.h"
@@ -36,36 +37,8 @@ double LineField(const std::string& reply, const std::string& key) {
   return at == std::string::npos ? -1 : atof(reply.c_str() + at + key.size() + 2);
 }
 
-class CCountingSink final : public ISearchSink {
-public:
-  std::vector<std::wstring> hits;
-  bool IsStopped() override { return false; }
-  void PumpMessages() override {}
-  void SetStatusText(const wchar_t*) override {}
-  void AddHit(LPCITEMIDLIST item) override { hits.push_back(GetItemName(item)); }
-  HWND GetOwner() override { return nullptr; }
-};
-
-class SearchBench : public SimTestOf<ServerClientTest> {
+class SearchBench : public SearchServerTest {
 protected:
-  void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
-    volume.Attach(Create<IVKSVolume>(CLSID_VKSModule).Detach());
-    ASSERT_TRUE(volume);
-  }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
-
-  ComPtr<IVKSVolume> volume;
   CRecordingUi ui;  // answers the question before a big content search with Yes
 };
 
@@ -106,7 +79,7 @@ TEST_F(SearchBench, ContentAndNameSearches) {
 
   SearchSettings criteria(&EnglishTexts());
   criteria.text = L"needle in the LAST";
-  CCountingSink sink;
+  CHitSink sink;
   ASSERT_TRUE(sim.Command("obex line clear"));
   double start = Now();
   ASSERT_EQ(S_OK, RunSearch(&sink, L"\\A:\\texts", volume.Get(), criteria));

@@ -12,6 +12,7 @@
 #include "Registry.h"
 #include "SearchConfiguration.h"
 #include "SearchIds.h"
+#include "../SearchServerFixture.h"
 #include "../SearchTestSupport.h"
 #include "ServerFixture.h"
 #include "ShellExtTestSupport.h"
@@ -165,13 +166,11 @@ TEST_F(SearchAppTest, WithoutAUsableRegistrationItEndsAtOnceWithZero) {
   }
 }
 
-class SearchAppServerTest : public SimTestOf<ServerClientTest> {
+class SearchAppServerTest : public SearchServerTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    SearchServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     ASSERT_TRUE(WriteSuiteLanguage(1033));
     m_dll = LoadLibraryW(ShellExtDllPath());
     ASSERT_NE(nullptr, m_dll);
@@ -179,15 +178,8 @@ protected:
     ASSERT_NE(nullptr, fn);
     ASSERT_EQ(S_OK, fn());
   }
-  void StopServer() override {
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
   void TearDown() override {
-    SimTestOf<ServerClientTest>::TearDown();
+    SearchServerTest::TearDown();
     if (m_copiedApp.size()) DeleteFileW(m_copiedApp.c_str());
     if (m_dll) FreeLibrary(m_dll);
   }
