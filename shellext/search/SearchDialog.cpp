@@ -486,8 +486,10 @@ LRESULT RPLSearchDialog::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
 // ---- searching ----
 
 void RPLSearchDialog::CollectSettings() {
+  // A page without its window (no extended controls) has nothing to read:
+  // its criteria stay as loaded.
   for (SearchPageDialog* page : pages)
-    if (page) page->ReadSettings(&criteria);
+    if (page && page->m_hWnd) page->ReadSettings(&criteria);
 }
 
 void RPLSearchDialog::OnStart() {
