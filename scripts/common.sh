@@ -45,3 +45,18 @@ vks_wine_start() {
 vks_wine_stop() {
   WINEPREFIX="$VKS_BUILD/win/wineprefix" wineserver -k >/dev/null 2>&1 || true
 }
+
+# Runs a Windows program under winerun with the simulator. Its output goes to a
+# file, not a pipe: the server COM started lingers after the run and may hold
+# the pipe, so a reader at its end would wait for it. The file is shown as it
+# grows and the follower ends with the run. Returns the program's status.
+vks_run_followed() {
+  local out run status=0
+  out="$(mktemp "${TMPDIR:-/tmp}/vks-run.XXXXXX")"
+  VKS_WITH_SIM=1 TZ=UTC "$VKS_BUILD/win/winerun" "$@" >"$out" 2>&1 </dev/null &
+  run=$!
+  tail -n +1 -s 0.5 -f --pid="$run" "$out" | tr -d '\r'
+  wait "$run" || status=$?
+  rm -f "$out"
+  return $status
+}

@@ -31,6 +31,7 @@ RPLView::RPLView() : m_list(this, 1), m_panel(this, 2) {
 }
 
 RPLView::~RPLView() {
+  if (m_renameAlive) *m_renameAlive = false;
   RemoveMergedMenus();
   DestroyListView();
   DestroyPanel();
@@ -154,6 +155,8 @@ HRESULT RPLView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS settings, IShel
   AddToolbarButtons();
   RegisterChangeSink();
   if (m_webView) CreateWebViewPanel();
+  ReadModelName();
+  RegisterDropTargets();
   int width = rect->right - rect->left, height = rect->bottom - rect->top;
   if (!(m_settings.fFlags & FWF_NOCLIENTEDGE)) {
     width -= 2 * GetSystemMetrics(SM_CXEDGE);
@@ -277,6 +280,9 @@ void RPLView::DestroyListView() {
     return;
   }
   UnregisterChangeSink();
+  if (m_listDropRegistered) RevokeDragDrop(m_list);
+  m_listDropRegistered = false;
+  m_listDropTarget.Reset();
   m_list.UnsubclassWindow();
   HWND list = m_list.Detach();
   ::DestroyWindow(list);
@@ -323,6 +329,9 @@ void RPLView::DestroyPanel() {
   m_panelDc = nullptr;
   m_panelBitmap = nullptr;
   m_panelOldBitmap = nullptr;
+  if (m_panelDropRegistered && m_panel.IsWindow()) RevokeDragDrop(m_panel);
+  m_panelDropRegistered = false;
+  m_panelDropTarget.Reset();
   if (m_panel.IsWindow()) {
     m_panel.UnsubclassWindow();
     HWND panel = m_panel.Detach();
@@ -331,21 +340,10 @@ void RPLView::DestroyPanel() {
   m_panel.Detach();
 }
 
-// The panel stands left of the list in full mode, or as a banner on top;
-// without a panel the list fills the view.
-void RPLView::LayoutPanes(int width, int height) {
-  if (width < 0) width = 0;
-  if (height < 0) height = 0;
-  if (!m_panel.IsWindow() || !m_webView) {
-    if (m_list.IsWindow()) ::MoveWindow(m_list, 0, 0, width, height, TRUE);
-    return;
-  }
-  const int panelWidth = width / 3 > 200 ? 200 : width / 3;
-  ::MoveWindow(m_panel, 0, 0, panelWidth, height, TRUE);
-  if (m_list.IsWindow()) ::MoveWindow(m_list, panelWidth, 0, width - panelWidth, height, TRUE);
-}
-
 HRESULT RPLView::DestroyViewWindow() {
+  // A HandleRename waiting on this view ends with E_FAIL.
+  if (m_renameAlive) *m_renameAlive = false;
+  m_renameAlive = nullptr;
   DestroyListView();
   DestroyPanel();
   if (IsWindow()) DestroyWindow();
@@ -389,6 +387,7 @@ HRESULT RPLView::Refresh() {
   RestoreItemPositions();
   UpdateStatusBar();
   SetWebViewOn(ShellSettings().WebViewEnabled());
+  ReadModelName();
   RepaintPanel();
   RestoreSelection();
   m_refreshing = false;
@@ -414,19 +413,17 @@ HRESULT RPLView::SaveViewState() {
   return WriteViewState(stream.Get(), state);
 }
 
-HRESULT RPLView::TranslateAccelerator(MSG* message) {
-  if (!message) return E_POINTER;
-  HWND focus = GetFocus();
-  bool hasFocus = m_hWnd && focus && (focus == m_hWnd || IsChild(m_hWnd, focus));
-  HACCEL table = hasFocus ? m_focusKeys : m_otherKeys;
-  if (!table) return E_UNEXPECTED;
-  return m_hWnd && ::TranslateAcceleratorW(m_hWnd, table, message) ? S_OK : S_FALSE;
-}
-
 // Keys reach the list without a host that translates them first.
 LRESULT RPLView::OnListKey(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
   MSG msg = {m_list.Handle(), message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
   handled = m_focusKeys && ::TranslateAcceleratorW(m_hWnd, m_focusKeys, &msg);
+  // Backspace goes up. Explorer's frame takes the key before the view sees it;
+  // hosts without that frame leave it to the view.
+  if (!handled && message == WM_KEYDOWN && wParam == VK_BACK && GetKeyState(VK_MENU) >= 0 &&
+      GetKeyState(VK_CONTROL) >= 0) {
+    handled = TRUE;
+    BrowseTo(SBSP_PARENT | SBSP_SAMEBROWSER);
+  }
   return 0;
 }
 

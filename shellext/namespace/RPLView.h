@@ -18,6 +18,7 @@
 #include "ViewPositions.h"
 #include "ViewSettings.h"
 #include "ViewState.h"
+#include "Clock.h"
 #include "Window.h"
 
 // {EE71BF80-DA05-11D3-BA80-00C0CA16AA37}: the id GetView gives and
@@ -33,12 +34,48 @@ const UINT kDriveListId = 3;
 struct ISearchViewHost {
   virtual HWND SearchWindow() = 0;
   virtual CBstr SearchPath() = 0;
+  // The search window's menu bar (File, Edit, View, -, Help), null when none.
+  virtual HMENU SearchMenu() { return nullptr; }
+  // After a context menu: the status text empty, out of simple mode.
+  virtual void ResetSearchStatus() {}
+  // Opens the selected results (their folders) with the view's volume.
+  virtual void OpenSearchItems(const CItemIDList* items, int count, IVKSVolume* volume) {
+    (void)items, (void)count, (void)volume;
+  }
 protected:
   ~ISearchViewHost() = default;
 };
 
 class RPLNotifySink;
 class RPLView;
+
+// Context kinds of the selection and the popups they choose.
+enum SelectionKind {
+  kOneFile = 0, kOneFolder = 1, kFiles = 2, kFolders = 3, kFilesAndFolders = 4, kOneDrive = 5, kDrives = 6,
+  kNothingSelected = 7
+};
+const int kFocusOutside = 17;   // GetMenuKind when the tree or another pane has the focus
+
+// What a clipboard, delete or properties command acts on: the path the items
+// lie in, copies of the items (owned here), whether the view and its sink go
+// along, and whether a cut marks every row.
+struct ViewCommandTarget {
+  CBstr path;
+  std::vector<CItemIDList> items;
+  bool passView = false;
+  bool passSink = false;
+  bool allRows = false;
+};
+
+// One line of the panel as a paint draws it.
+enum class PanelFont { Title, Label, Text };
+struct PanelLine {
+  std::wstring text;
+  PanelFont font;
+  int x;          // before scrolling
+  int gapBefore;  // pixels added to the running y before the line
+  int legend;     // 0 none, 1 used-space square, 2 free-space square, 3 the capacity pie (no text)
+};
 
 // The change sink's way back into its view (whose own Refresh is the
 // IShellView one).
@@ -113,21 +150,81 @@ public:
   LPCITEMIDLIST GetListItem(int row) const;
   bool HasFocus() const;
 
+  // Menus, toolbar, context menus.
+  int GetSelectionKind() const;
+  int GetMenuKind() const;
+  bool HasFocus() const;
+  HRESULT SetViewMode(UINT listStyle);
+  HRESULT SetAutoArrange(bool on);
+  void ShowContextMenu(const CItemIDList* holder, int x, int y);
+  // Command helpers.
+  ViewCommandTarget GetCommandTarget(UINT command) const;
+  HRESULT CutOrCopy(UINT command);
+  HRESULT DeleteSelection();
+  HRESULT ShowProperties();
+  void OpenSelection(UINT command);
+  void BrowseToItem(UINT command, const CItemIDList* holder);
+  HRESULT PasteIntoTarget();
+  CBstr PasteTarget() const;   // empty in a search view without a folder under the menu
+  void RenameSelection();
+  // Drag services for the drop target.
+  DWORD AutoScroll(POINT screen);
+  const CItemIDList* HighlightDropTarget(POINT screen);
+  void ClearDropHighlight();
+  HRESULT MoveSelectedItems(POINT screen);
+  UINT GetListViewStyle() const;
+  HRESULT RegisterDropTargets();
+  // The clock AutoScroll reads; null restores the system's.
+  void SetClock(IClock* clock) { m_clock = clock ? clock : &SystemClock(); }
+  // Panel.
+  bool PanelOn() const { return m_webView; }
+  bool PanelFullMode() const { return m_fullPanel; }
+  HWND PanelWindow() const { return m_panel.Handle(); }
+  void SetWebViewOn(bool on);
+  std::vector<PanelLine> PanelLines() const;
+  CBstr PanelTitle() const;
+  static SIZE DrawWrappedText(HDC dc, const wchar_t* text, int x, int y, int width);
+
   BEGIN_MSG_MAP(RPLView)
     NOTIFY_CODE_HANDLER(LVN_COLUMNCLICK, OnListNotify)
     NOTIFY_CODE_HANDLER(LVN_GETDISPINFOW, OnListNotify)
     NOTIFY_CODE_HANDLER(LVN_ITEMCHANGED, OnListNotify)
     NOTIFY_CODE_HANDLER(NM_SETFOCUS, OnListNotify)
+    NOTIFY_CODE_HANDLER(LVN_BEGINLABELEDITW, OnListNotify)
+    NOTIFY_CODE_HANDLER(LVN_ENDLABELEDITW, OnListNotify)
+    NOTIFY_CODE_HANDLER(LVN_BEGINDRAG, OnListNotify)
+    NOTIFY_CODE_HANDLER(LVN_BEGINRDRAG, OnListNotify)
+    NOTIFY_CODE_HANDLER(NM_CLICK, OnListNotify)
+    NOTIFY_CODE_HANDLER(NM_RCLICK, OnListNotify)
+    NOTIFY_CODE_HANDLER(NM_DBLCLK, OnListNotify)
+    MESSAGE_HANDLER(WM_NOTIFY, OnToolTipText)
+    MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MESSAGE_HANDLER(WM_EXITMENULOOP, OnExitMenuLoop)
+    MESSAGE_HANDLER(WM_INITMENUPOPUP, OnInitMenuPopup)
     MESSAGE_HANDLER(WM_COMMAND, OnCommandMessage)
     MESSAGE_HANDLER(WM_SIZE, OnSize)
     MESSAGE_RANGE_HANDLER(0x2000, 0x2FFF, OnReflected)
   ALT_MSG_MAP(1)
     MESSAGE_HANDLER(WM_KEYDOWN, OnListKey)
     MESSAGE_HANDLER(WM_SYSKEYDOWN, OnListKey)
+    MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButtonDown)
+    MESSAGE_HANDLER(WM_RBUTTONDOWN, OnButtonDown)
   ALT_MSG_MAP(2)
+    MESSAGE_HANDLER(WM_PAINT, OnPanelPaint)
+    MESSAGE_HANDLER(WM_VSCROLL, OnPanelScroll)
+    MESSAGE_HANDLER(WM_HSCROLL, OnPanelScroll)
+    MESSAGE_HANDLER(WM_RBUTTONUP, OnPanelRightClick)
+    MESSAGE_HANDLER(WM_SIZE, OnPanelSize)
+    MESSAGE_HANDLER(WM_ERASEBKGND, OnPanelErase)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButtonDown)
+    MESSAGE_HANDLER(WM_RBUTTONDOWN, OnButtonDown)
   ALT_MSG_MAP(3)
     MESSAGE_HANDLER(WM_KEYDOWN, OnListKey)
     MESSAGE_HANDLER(WM_SYSKEYDOWN, OnListKey)
+    MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButtonDown)
+    MESSAGE_HANDLER(WM_RBUTTONDOWN, OnButtonDown)
   END_MSG_MAP()
 
 protected:
@@ -177,19 +274,57 @@ private:
   void ReportFailure(HRESULT failure);
   // Menus, toolbar and panel painting: their own file.
   void RemoveMergedMenus();
-  void MergeMenus();
-  void AddToolbarButtons();
-  void UpdateToolbarButtons();
+  HRESULT MergeMenus();
+  HRESULT AddToolbarButtons();
+  HRESULT UpdateToolbarButtons();
   void UpdateViewMenuChecks();
+  void UpdateEditMenu(int menuKind);
+  void UpdatePasteItem(HMENU menu) const;
+  void AdjustFilePopup(HMENU popup);
+  int CurrentMode() const;
+  bool IsOrdinaryFolder() const { return !m_driveList && !m_driveRoot && !m_search; }
   void RepaintPanel();
-  void SetWebViewOn(bool on);
+  void UpdatePanelScrollBars();
+  void PaintPanel(HDC dc);
+  void ReadModelName();
   void OnOtherCommand(WORD code, WORD id);
+  void NewFolderCommand();
+  void FindCommand();
+  void FormatCommand();
+  void StandardFoldersCommand();
+  void OpenParentCommand();
+  void OpenFocusedCommand();
+  void ContextMenuCommand();
+  void ResetCutMarks();
+  void MarkCut(bool allRows);
+  CItemIDList GetFolderAsItem() const;
+  CBstr FolderParentPath() const;
+  // Mouse and label editing.
+  // client: the click's point in the list, as the list reports it.
+  LRESULT OnListClick(POINT client, BOOL& handled);
+  LRESULT OnListDoubleClick(POINT client);
+  LRESULT OnRightClick(POINT client);
+  LRESULT OnBeginDrag(NMLISTVIEW* info);
+  BOOL OnBeginLabelEdit(NMLVDISPINFOW* info);
+  BOOL OnEndLabelEdit(NMLVDISPINFOW* info);
+  int RowUnder(POINT client, UINT hitFlags) const;
+  void OpenPathInShell(const wchar_t* path, UINT command);
 
   LRESULT OnListNotify(int id, NMHDR* header, BOOL& handled);
   LRESULT OnCommandMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
   LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
   LRESULT OnReflected(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
   LRESULT OnListKey(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnToolTipText(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnMenuSelect(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnExitMenuLoop(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnInitMenuPopup(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnPanelPaint(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnPanelScroll(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnPanelRightClick(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnPanelSize(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
+  LRESULT OnPanelErase(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
   CBstr m_path;
   bool m_driveList = false;
@@ -228,6 +363,36 @@ private:
   UINT m_uiState = 0;
   bool m_refreshing = false;
   ListingSettings m_listing = {true, true, true};
+  // Menus and toolbar.
+  HMENU m_menuBar = nullptr;
+  HMENU m_fileMenu = nullptr;
+  HMENU m_fileCopy = nullptr;
+  HMENU m_editMenu = nullptr;
+  HMENU m_viewMenu = nullptr;
+  HMENU m_helpMenu = nullptr;
+  HMENU m_arrangeMenu = nullptr;
+  const CItemIDList* m_contextItem = nullptr;   // points at m_contextHolder while a menu is open
+  CItemIDList m_contextHolder;
+  wchar_t m_tipText[260] = {};
+  char m_tipTextNarrow[260] = {};
+  // Mouse, rename and drag.
+  bool m_renaming = false;
+  bool m_renameDone = true;
+  bool* m_renameAlive = nullptr;
+  LPARAM m_buttonDown = 0;
+  POINT m_dragStart = {};
+  DWORD m_lastScroll = 0;
+  bool m_scrolledOnce = false;
+  IClock* m_clock = &SystemClock();
+  ComPtr<IDropTarget> m_listDropTarget;
+  ComPtr<IDropTarget> m_panelDropTarget;
+  bool m_listDropRegistered = false;
+  bool m_panelDropRegistered = false;
+  // Panel.
+  bool m_fullPanel = false;
+  int m_contentWidth = 0;
+  int m_contentHeight = 0;
+  CBstr m_modelName;
 };
 
 HRESULT CreateRPLView(const wchar_t* path, LPCITEMIDLIST folder, HWND owner, REFIID riid, void** out);

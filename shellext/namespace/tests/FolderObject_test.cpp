@@ -316,6 +316,78 @@ TEST_F(FolderTest, CompareIdsOrdersAsTheShellReadsIt) {
   EXPECT_EQ(inDrive->CompareIDs(0, nullptr, file.Get()), E_POINTER);
 }
 
+// Renames go to the server only when the name can be carried out; every
+// refusal and failure is one box, and a drive root is refused silently.
+TEST_F(FolderTest, SetNameOfRenamesThroughTheServer) {
+  CTestEntries taken;
+  taken.AddEntry(L"taken.txt", 1, FILE_ATTRIBUTE_ARCHIVE, 45000.0, MakeDate(45000.5));
+  volume.SetListing(L"\\A:\\taken.txt", taken);
+  const struct {
+    const char* name;
+    const CItemIDList* item;
+    const wchar_t* newName;
+    const wchar_t* failCall;
+    HRESULT result;
+    std::vector<std::wstring> calls;
+    const wchar_t* boxStart;   // null: no box
+  } rows[] = {
+      {"same name in other case", &file, L"F.TXT", nullptr, S_OK, {}, nullptr},
+      {"file moves",
+       &file,
+       L"g.txt",
+       nullptr,
+       S_OK,
+       {L"GetEntries \\A:\\g.txt", L"Move \\A:\\f.txt \\A:\\g.txt", L"GetEntries \\A:\\g.txt"},
+       nullptr},
+      {"folder moves as a folder",
+       &folderItem,
+       L"d2",
+       nullptr,
+       S_OK,
+       {L"GetEntries \\A:\\d2", L"MoveDir \\A:\\dir \\A:\\d2", L"GetEntries \\A:\\d2"},
+       nullptr},
+      {"bad character", &file, L"a:b", nullptr, E_FAIL, {},
+       L"A filename cannot contain any of the following characters:"},
+      {"existing name", &file, L"taken.txt", nullptr, E_FAIL, {L"GetEntries \\A:\\taken.txt"},
+       L"f.txt cannot be renamed: A file with the name you specified already exists."},
+      {"failing move", &file, L"g.txt", L"Move", E_ACCESSDENIED,
+       {L"GetEntries \\A:\\g.txt", L"Move \\A:\\f.txt \\A:\\g.txt"}, L"f.txt cannot be renamed: card locked"},
+  };
+  ComPtr<IShellFolder2> inDrive = Folder({&drive});
+  for (const auto& row : rows) {
+    CScriptedShellUi rowUi;
+    volume.script.ClearFailures();
+    if (row.failCall) volume.Fail(row.failCall, E_ACCESSDENIED, L"card locked");
+    volume.script.ClearCalls();
+    PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(1);
+    EXPECT_EQ(inDrive->SetNameOf(nullptr, reinterpret_cast<PCUITEMID_CHILD>(row.item->Get()), row.newName,
+                                 SHGDN_INFOLDER, &renamed),
+              row.result)
+        << row.name;
+    EXPECT_EQ(renamed, nullptr) << row.name;
+    EXPECT_EQ(volume.Calls(), row.calls) << row.name;
+    std::vector<UiCallRecord> boxes = rowUi.Calls(UiCall::MessageBox);
+    ASSERT_EQ(boxes.size(), row.boxStart ? 1u : 0u) << row.name;
+    if (row.boxStart) {
+      EXPECT_EQ(boxes[0].caption, L"Error Renaming File") << row.name;
+      EXPECT_EQ(boxes[0].text.find(row.boxStart), 0u) << row.name << ": " << std::string(boxes[0].text.begin(),
+                                                                                           boxes[0].text.end());
+    }
+  }
+
+  CScriptedShellUi rootUi;
+  volume.script.ClearCalls();
+  EXPECT_EQ(Folder({})->SetNameOf(nullptr, reinterpret_cast<PCUITEMID_CHILD>(drive.Get()), L"B:", SHGDN_INFOLDER,
+                                  nullptr),
+            E_FAIL);
+  EXPECT_TRUE(rootUi.Calls().empty()) << "a drive root is not renamed, and no box says so";
+  EXPECT_TRUE(volume.Calls().empty());
+  EXPECT_EQ(inDrive->SetNameOf(nullptr, nullptr, L"x", SHGDN_INFOLDER, nullptr), E_POINTER);
+  EXPECT_EQ(inDrive->SetNameOf(nullptr, reinterpret_cast<PCUITEMID_CHILD>(file.Get()), nullptr, SHGDN_INFOLDER,
+                               nullptr),
+            E_POINTER);
+}
+
 TEST_F(FolderTest, UiObjectsCheckTheirCounts) {
   ComPtr<IShellFolder2> root = Folder({});
   PCUITEMID_CHILD one[1] = {reinterpret_cast<PCUITEMID_CHILD>(drive.Get())};

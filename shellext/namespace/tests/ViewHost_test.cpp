@@ -381,12 +381,33 @@ TEST_F(ViewHostTest, ShellViewContract) {
   ASSERT_EQ(browser.browsed.size(), 2u);
   EXPECT_EQ(browser.browsed[0].flags, static_cast<UINT>(SBSP_NAVIGATEBACK | SBSP_SAMEBROWSER));
   EXPECT_EQ(browser.browsed[1].flags, static_cast<UINT>(SBSP_NAVIGATEFORWARD | SBSP_SAMEBROWSER));
+  // Backspace in the list goes up, for hosts whose frame does not take it first.
+  SendMessageW(view->ListWindow(), WM_KEYDOWN, VK_BACK, 0);
+  ASSERT_EQ(browser.browsed.size(), 3u);
+  EXPECT_EQ(browser.browsed[2].flags, static_cast<UINT>(SBSP_PARENT | SBSP_SAMEBROWSER));
 
   void* data = nullptr;
   EXPECT_EQ(view->GetItemObject(SVGIO_SELECTION, IID_IUnknown, &data), E_NOINTERFACE);
   EXPECT_EQ(view->GetItemObject(7, IID_IDataObject, &data), E_INVALIDARG);
   view->DestroyViewWindow();
   shellView->Release();
+}
+
+// Without the module under My Computer a search view has no folder list to
+// start from: one box, and the failure.
+TEST_F(ViewHostTest, ASearchViewWithoutTheModuleRootFails) {
+  struct : ISearchViewHost {
+    HWND SearchWindow() override { return nullptr; }
+    CBstr SearchPath() override { return CBstr(L"\\A:"); }
+  } search;
+  RPLView* view = new RPLView();
+  EXPECT_EQ(view->InitForSearch(nullptr), E_POINTER);
+  view->Release();
+  view = new RPLView();
+  EXPECT_EQ(view->InitForSearch(&search), E_FAIL);
+  EXPECT_EQ(ui.Calls(UiCall::MessageBox).size(), 1u);
+  EXPECT_EQ(view->InitForSearch(&search), E_FAIL) << "once only";
+  view->Release();
 }
 
 TEST_F(ViewHostTest, SelectAndPositionItem) {

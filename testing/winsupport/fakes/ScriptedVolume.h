@@ -63,7 +63,8 @@ public:
 
   mutable std::recursive_mutex lock;
   std::vector<std::wstring> calls;   // read through Calls() while workers run
-  // Called with each call as it is recorded (under the lock), before its answer.
+  // Runs under the lock as each call is recorded, before its failure is
+  // looked up: a test lets a call change what later calls see.
   std::function<void(const std::wstring& call)> onCall;
 
 private:

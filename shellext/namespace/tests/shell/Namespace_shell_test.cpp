@@ -11,12 +11,7 @@
 #include <string>
 #include <vector>
 #include "ComBase.h"
-#include "SavedRegistration.h"
-#include "ServerFixture.h"
-#include "ShellExtTestSupport.h"
-#include "SimFixture.h"
-#include "SuiteSettings.h"
-#include "VKSServer.h"
+#include "ModuleShellTest.h"
 
 namespace {
 
@@ -77,39 +72,18 @@ std::wstring TypeName(const wchar_t* name, DWORD attributes) {
   return info.szTypeName;
 }
 
-class NamespaceShell : public SimTestOf<ServerClientTest> {
+class NamespaceShell : public shelltest::CModuleShellTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleShellTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
-    ASSERT_TRUE(WriteSuiteLanguage(1033));
     MakeHostDir(L"A\\dir");
     ASSERT_TRUE(WriteHostFile(L"A\\f.txt", std::vector<BYTE>(2048, 'x')));
     ASSERT_TRUE(WriteHostFile(L"A\\small.bin", std::vector<BYTE>(500, 'y')));
     SetHostTime(L"A\\f.txt");
-    m_dll = LoadLibraryW(ShellExtDllPath());
-    ASSERT_NE(m_dll, nullptr);
-    auto fn = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m_dll, "DllRegisterServer")));
-    ASSERT_NE(fn, nullptr);
-    ASSERT_EQ(fn(), S_OK);
     ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
   }
-  void StopServer() override {
-    desktop.Reset();
-    // The shell's objects of ours are gone; the DLL may go before the server does.
-    CoFreeUnusedLibraries();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
-  void TearDown() override {
-    SimTestOf<ServerClientTest>::TearDown();
-    if (m_dll) FreeLibrary(m_dll);
-  }
+  void ReleaseClients() override { desktop.Reset(); }
   // 2024-03-05 12:00 UTC: midday, so that no time zone moves the day.
   static void SetHostTime(const std::wstring& relative) {
     SYSTEMTIME time = {2024, 3, 2, 5, 12, 0, 0, 0};
@@ -137,13 +111,7 @@ protected:
     return folder;
   }
 
-  HMODULE m_dll = nullptr;
   ComPtr<IShellFolder> desktop;
-
-private:
-  shelltest::CSavedRegistration m_saved;
-  CSavedSetting m_savedPort{L"Port"};
-  CSavedSetting m_savedLanguage{L"Language"};
 };
 
 TEST_F(NamespaceShell, MyComputerBindsIntoTheModuleAndItsFiles) {
@@ -187,6 +155,14 @@ TEST_F(NamespaceShell, MyComputerBindsIntoTheModuleAndItsFiles) {
   std::vector<Child> folders = Children(card.Get(), SHCONTF_FOLDERS, 0);
   EXPECT_NE(Find(folders, L"dir"), nullptr);
   EXPECT_EQ(Find(folders, L"f.txt"), nullptr);
+
+  // A rename through the shell's folder lands on the module's card.
+  EXPECT_EQ(card->SetNameOf(nullptr, f->item.get(), L"renamed.txt", SHGDN_INFOLDER, nullptr), S_OK);
+  EXPECT_EQ(GetFileAttributesW(HostPath(L"A\\f.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(HostPath(L"A\\renamed.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  std::vector<Child> after = Children(card.Get(), SHCONTF_NONFOLDERS, 0);
+  EXPECT_NE(Find(after, L"renamed.txt"), nullptr);
+  EXPECT_EQ(Find(after, L"f.txt"), nullptr);
 }
 
 }  // namespace

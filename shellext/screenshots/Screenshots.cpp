@@ -1,0 +1,118 @@
+// screenshots/Screenshots.cpp - the pictures of the README. Each shot is a
+// small function that brings a window into the state to show and names the
+// window to take; the picture is copied from the screen (Xvfb with Wine's X11
+// driver) into a BMP in VKS_SHOT_DIR, which scripts/screenshot turns into PNG.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+#include "ModuleShellTest.h"
+#include "WineExplorer.h"
+
+namespace {
+
+using namespace vkstest;
+
+// Lets the windows paint before a picture is taken.
+void Settle() {
+  Sleep(1500);
+}
+
+// The window's rectangle copied from the screen into a 24-bit BMP file.
+bool SaveWindowPicture(HWND window, const std::wstring& file) {
+  RECT rect = {};
+  if (!GetWindowRect(window, &rect)) return false;
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB};
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (bitmap && bits) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  if (ok) {
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    const DWORD imageBytes = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER fileHeader = {0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
+    fileHeader.bfSize = fileHeader.bfOffBits + imageBytes;
+    FILE* out = _wfopen(file.c_str(), L"wb");
+    ok = out && fwrite(&fileHeader, sizeof fileHeader, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
+         fwrite(bits, imageBytes, 1, out) == 1;
+    if (out) fclose(out);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+class Screenshots : public shelltest::CModuleShellTest {
+protected:
+  void SetUp() override {
+    CModuleShellTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    // A module as a user keeps it: a few folders and files of several kinds.
+    for (const wchar_t* folder : {L"A\\Documents", L"A\\Pictures", L"A\\Music"}) MakeHostDir(folder);
+    const struct { const wchar_t* name; size_t size; } files[] = {
+        {L"A\\readme.txt", 1200},          {L"A\\settings.ini", 380},
+        {L"A\\holiday.jpg", 48213},        {L"A\\report.pdf", 262144},
+        {L"A\\Documents\\letter.txt", 2100}, {L"A\\Music\\tune.mid", 9000},
+    };
+    for (const auto& file : files) ASSERT_TRUE(WriteHostFile(file.name, std::vector<BYTE>(file.size, 'x')));
+    ASSERT_TRUE(explorer.Start());
+    MoveWindow(explorer.Window(), 0, 0, 760, 480, TRUE);
+  }
+  void ReleaseClients() override {
+    if (explorer.Window()) explorer.Close();
+  }
+
+  CWineExplorer explorer;
+};
+
+struct Shot {
+  const wchar_t* name;
+  // Brings the window into the state to show; the window to take, or null.
+  std::function<HWND(CWineExplorer&)> show;
+};
+
+TEST_F(Screenshots, TakeEveryShot) {
+  const char* folder = getenv("VKS_SHOT_DIR");
+  ASSERT_TRUE(folder && *folder) << "VKS_SHOT_DIR names the folder for the pictures";
+  const std::string dir(folder);
+  const std::vector<Shot> shots = {
+      {L"explorer-drives",
+       [](CWineExplorer& host) -> HWND {
+         if (!host.Navigate(kModuleLocation) || !host.WaitForRows({L"Module Disk (A:)"})) return nullptr;
+         return host.Window();
+       }},
+      {L"explorer-folder",
+       [](CWineExplorer& host) -> HWND {
+         if (!host.PressOnRow(L"Module Disk (A:)", VK_RETURN) || !host.WaitForRows({L"Documents", L"Music", L"Pictures",
+                                                                                  L"holiday.jpg", L"readme.txt",
+                                                                                  L"report.pdf", L"settings.ini"}))
+           return nullptr;
+         return host.Window();
+       }},
+  };
+  for (const Shot& shot : shots) {
+    HWND window = shot.show(explorer);
+    ASSERT_TRUE(window) << "shot " << std::string(shot.name, shot.name + wcslen(shot.name));
+    Settle();
+    std::wstring file(dir.begin(), dir.end());
+    file += L"\\";
+    file += shot.name;
+    file += L".bmp";
+    EXPECT_TRUE(SaveWindowPicture(window, file)) << std::string(file.begin(), file.end());
+  }
+}
+
+}  // namespace
