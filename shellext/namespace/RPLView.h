@@ -143,12 +143,11 @@ public:
   int EntryCount() const { return m_entryCount; }
   bool IsSearchView() const { return m_search != nullptr; }
   // For the search window: its list greyed while a search runs, its row
-  // count and rows in display order, and whether the focus is in the view.
+  // count and rows in display order.
   void EnableListView();
   void DisableListView();
   int GetListItemCount() const;
   LPCITEMIDLIST GetListItem(int row) const;
-  bool HasFocus() const;
 
   // Menus, toolbar, context menus.
   int GetSelectionKind() const;

@@ -474,8 +474,3 @@ LPCITEMIDLIST RPLView::GetListItem(int row) const {
   const CItemIDList* entry = RowEntry(row);
   return entry ? entry->Get() : nullptr;
 }
-
-bool RPLView::HasFocus() const {
-  const HWND focus = GetFocus();
-  return focus && m_hWnd && (focus == m_hWnd || IsChild(m_hWnd, focus));
-}

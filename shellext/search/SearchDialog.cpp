@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <new>
+#include <vector>
 #include "ComBase.h"
 #include "ErrorText.h"
 #include "MessageFilter.h"
@@ -381,9 +382,26 @@ void RPLSearchDialog::RunMessageLoop() {
   while (!endFlag && GetMessageW(&message, nullptr, 0, 0) > 0) RouteMessage(&message);
 }
 
-LRESULT RPLSearchDialog::OnInitMenuPopup(UINT, WPARAM wParam, LPARAM, BOOL&) {
+void RPLSearchDialog::ForwardToView(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND view = nullptr;
+  if (resultViewInterface && SUCCEEDED(resultViewInterface->GetWindow(&view)) && view)
+    ::SendMessageW(view, message, wParam, lParam);
+}
+
+void RPLSearchDialog::OpenSearchItems(const CItemIDList* items, int count, IVKSVolume*) {
+  CItemIDList root;
+  if (FAILED(GetModuleRootIDList(&root))) return;
+  std::vector<LPCITEMIDLIST> records;
+  for (int i = 0; i < count; ++i) records.push_back(items[i].Get());
+  OpenFoldersInShell(IDM_OPEN, root.Get(), records.data(), static_cast<UINT>(records.size()), nullptr, m_hWnd);
+}
+
+LRESULT RPLSearchDialog::OnInitMenuPopup(UINT message, WPARAM wParam, LPARAM lParam, BOOL&) {
   const HMENU popup = reinterpret_cast<HMENU>(wParam);
-  if (!searching && resultView) return 0;  // the list's own commands come from the view
+  if (!searching && resultView) {
+    ForwardToView(message, wParam, lParam);
+    return 0;
+  }
   if (popup == m_filePopup) EnableMenuItem(popup, IDM_SEARCH_OPEN_PARENT, MF_BYCOMMAND | MF_GRAYED);
   if (m_menu && popup == GetSubMenu(m_menu, 1)) {
     EnableMenuItem(popup, IDM_CUT, MF_BYCOMMAND | MF_GRAYED);
@@ -411,9 +429,11 @@ LRESULT RPLSearchDialog::OnMenuSelect(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
   return 0;
 }
 
-LRESULT RPLSearchDialog::OnExitMenuLoop(UINT, WPARAM, LPARAM, BOOL&) {
+LRESULT RPLSearchDialog::OnExitMenuLoop(UINT message, WPARAM wParam, LPARAM lParam, BOOL&) {
   RestoreFileMenu();
-  if (!searching && statusBar) ::SendMessageW(statusBar, SB_SIMPLE, FALSE, 0);
+  if (searching) return 0;
+  if (statusBar) ::SendMessageW(statusBar, SB_SIMPLE, FALSE, 0);
+  if (resultView) ForwardToView(message, wParam, lParam);
   return 0;
 }
 

@@ -71,6 +71,9 @@ public:
   // ISearchViewHost
   HWND SearchWindow() override { return m_hWnd; }
   CBstr SearchPath() override { return criteria.path; }
+  HMENU SearchMenu() override { return m_menu; }
+  void ResetSearchStatus() override { SetStatusText(L"", FALSE, TRUE); }
+  void OpenSearchItems(const CItemIDList* items, int count, IVKSVolume* volume) override;
 
   void CollectSettings();
   void UpdateTitle();
@@ -116,6 +119,8 @@ private:
   void CreatePages();
   void SwitchPage(int step);
   void DropResultView();
+  // The result list's own handling of a menu message.
+  void ForwardToView(UINT message, WPARAM wParam, LPARAM lParam);
   RECT GetResultRect() const;
   bool AskFileName(bool save, wchar_t* file, UINT titleId);
   void WriteSaveResult();
