@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
-#include "../../../namespace/tests/shell/SavedRegistration.h"
+#include "../../../namespace/tests/shell/ModuleShellTest.h"
 #include "ControlReaders.h"
 #include "ModalAnswerHook.h"
 #include "ModuleEntry.h"
@@ -100,19 +100,14 @@ private:
 class SearchWindowTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    s_saved = new shelltest::CSavedRegistration;
-    s_dll = LoadLibraryW(ShellExtDllPath());
-    auto reg = s_dll ? reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(s_dll, "DllRegisterServer")))
-                     : nullptr;
-    s_registered = reg && reg() == S_OK;
+    s_extension = new shelltest::CRegisteredExtension;
+    s_registered = s_extension->Register() == S_OK;
   }
   static void TearDownTestSuite() {
     CoFreeUnusedLibraries();
-    if (s_dll) FreeLibrary(s_dll);
-    delete s_saved;
+    delete s_extension;
   }
-  static inline shelltest::CSavedRegistration* s_saved = nullptr;
-  static inline HMODULE s_dll = nullptr;
+  static inline shelltest::CRegisteredExtension* s_extension = nullptr;
   static inline bool s_registered = false;
 
   void SetUp() override {

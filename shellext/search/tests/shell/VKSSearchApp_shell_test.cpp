@@ -7,12 +7,11 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
-#include "../../../namespace/tests/shell/SavedRegistration.h"
+#include "../../../namespace/tests/shell/ModuleShellTest.h"
 #include "ChildProcess.h"
 #include "Registry.h"
 #include "SearchConfiguration.h"
 #include "SearchIds.h"
-#include "../SearchServerFixture.h"
 #include "../SearchTestSupport.h"
 #include "ServerFixture.h"
 #include "ShellExtTestSupport.h"
@@ -166,22 +165,11 @@ TEST_F(SearchAppTest, WithoutAUsableRegistrationItEndsAtOnceWithZero) {
   }
 }
 
-class SearchAppServerTest : public SearchServerTest {
+class SearchAppServerTest : public shelltest::CModuleShellTest {
 protected:
-  void SetUp() override {
-    SearchServerTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(WriteSuiteLanguage(1033));
-    m_dll = LoadLibraryW(ShellExtDllPath());
-    ASSERT_NE(nullptr, m_dll);
-    auto fn = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m_dll, "DllRegisterServer")));
-    ASSERT_NE(nullptr, fn);
-    ASSERT_EQ(S_OK, fn());
-  }
   void TearDown() override {
-    SearchServerTest::TearDown();
+    CModuleShellTest::TearDown();
     if (m_copiedApp.size()) DeleteFileW(m_copiedApp.c_str());
-    if (m_dll) FreeLibrary(m_dll);
   }
   // The registered open command of saved searches, for file; the program it
   // names is put there when the build keeps it elsewhere.
@@ -204,9 +192,7 @@ protected:
     return line;
   }
 
-  HMODULE m_dll = nullptr;
   std::wstring m_copiedApp;
-  CSavedRegistration saved;
 };
 
 TEST_F(SearchAppServerTest, WithoutArgumentsAnEmptySearchWindowEndsTheProgram) {
