@@ -4,6 +4,7 @@
 // driver) into a BMP in VKS_SHOT_DIR, which scripts/screenshot turns into PNG.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -92,7 +93,12 @@ public:
           },
           reinterpret_cast<LPARAM>(this));
     }
-    if (m_window) SetWindowPos(m_window, HWND_TOP, 20, 20, 620, 420, SWP_SHOWWINDOW);
+    // The title comes first; the window is ready once its list shows the saved results.
+    for (int i = 0; i < 300 && m_window && ResultCount() < static_cast<int>(m_items.size()); ++i) Sleep(100);
+    if (m_window) {
+      SetWindowPos(m_window, HWND_TOP, 20, 20, 620, 420, SWP_SHOWWINDOW);
+      RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
     return m_window;
   }
   void Close() {
@@ -103,6 +109,20 @@ public:
     CloseHandle(m_process.hThread);
     m_process = {};
     m_window = nullptr;
+  }
+  int ResultCount() const {
+    HWND list = nullptr;
+    EnumChildWindows(
+        m_window,
+        [](HWND child, LPARAM found) -> BOOL {
+          wchar_t name[32] = {};
+          GetClassNameW(child, name, ARRAYSIZE(name));
+          if (lstrcmpiW(name, WC_LISTVIEWW) != 0) return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&list));
+    return list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
   }
   int GetItemCount() override { return static_cast<int>(m_items.size()); }
   HRESULT GetItem(int index, LPCITEMIDLIST* item) override {
@@ -167,7 +187,11 @@ TEST_F(Screenshots, TakeEveryShot) {
        }},
   };
   const std::wstring shotFolder(dir.begin(), dir.end());
-  shots.push_back({L"search-window", [this, shotFolder](CWineExplorer&) { return search.Open(shotFolder); }});
+  // The last shot: Explorer steps aside for the search window.
+  shots.push_back({L"search-window", [this, shotFolder](CWineExplorer& host) {
+                     ShowWindow(host.Window(), SW_HIDE);
+                     return search.Open(shotFolder);
+                   }});
   for (const Shot& shot : shots) {
     HWND window = shot.show(explorer);
     ASSERT_TRUE(window) << "shot " << std::string(shot.name, shot.name + wcslen(shot.name));

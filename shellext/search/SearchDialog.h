@@ -70,7 +70,9 @@ public:
   HRESULT GetItem(int index, LPCITEMIDLIST* item) override;
   // ISearchViewHost
   HWND SearchWindow() override { return m_hWnd; }
-  CBstr SearchPath() override { return criteria.path; }
+  // The result list of a search from no folder is that of the root, not the
+  // drive list (which takes no search hits).
+  CBstr SearchPath() override { return criteria.path.GetLength() ? criteria.path : CBstr(L"\\"); }
   HMENU SearchMenu() override { return m_menu; }
   void ResetSearchStatus() override { SetStatusText(L"", FALSE, TRUE); }
   void OpenSearchItems(const CItemIDList* items, int count, IVKSVolume* volume) override;
