@@ -368,6 +368,29 @@ TEST_F(SearchWindowTest, SavedResultsLoadInANewWindowWithTheirCount) {
   }
 }
 
+// A file with results but no look-in folder: the results still have a list.
+TEST_F(SearchWindowTest, SavedResultsWithoutAFolderAreListed) {
+  struct CTwoItems final : ISearchItemSource {
+    CItemIDList items[2];
+    int GetItemCount() override { return 2; }
+    HRESULT GetItem(int index, LPCITEMIDLIST* item) override {
+      *item = items[index].Get();
+      return S_OK;
+    }
+  } source;
+  source.items[0].CreateItem(L"\\A:\\one.txt", 11, L"one.txt", 7, 1, 0, 0, 0, 0);
+  source.items[1].CreateItem(L"\\B:\\two.txt", 11, L"two.txt", 7, 2, 0, 0, 0, 0);
+  SearchSettings criteria(&EnglishTexts());
+  criteria.saveResult = TRUE;
+  ASSERT_EQ(0u, criteria.path.GetLength());
+  CScratchFolder folder;
+  const std::wstring file = folder.File(L"nofolder.ssc");
+  ASSERT_EQ(S_OK, WriteSearchConfiguration(file.c_str(), criteria, &source));
+  Open(file.c_str());
+  EXPECT_EQ((Names{L"one.txt", L"two.txt"}), Rows());
+  EXPECT_EQ(L"2 file(s) found.", Status());
+}
+
 TEST_F(SearchWindowTest, AFailedLoadShowsTheErrorAndWhatWasRead) {
   CScratchFolder folder;
   const std::wstring file = folder.File(L"bad.ssc");
