@@ -106,14 +106,24 @@ TEST_F(SearchBench, ContentAndNameSearches) {
   ASSERT_EQ(S_OK, RunSearch(&sink, L"\\A:\\named", volume.Get(), byName));
   const double nameSeconds = Now() - start;
   ASSERT_EQ(static_cast<size_t>(kNameEntries / 10), sink.hits.size());
+  // Again, on the listing the server now keeps: what the search adds to a listing.
+  sink.hits.clear();
+  start = Now();
+  ASSERT_EQ(S_OK, RunSearch(&sink, L"\\A:\\named", volume.Get(), byName));
+  const double cachedSeconds = Now() - start;
 
   printf("\nSearch at %u baud\n", rate);
   printf("content: %d files, %u bytes read, run %.2f s, their line time %.2f s, run/line %.3f (goal 1.05);\n"
          "         all line bytes both ways %.0f, their line time %.2f s\n",
          kContentFiles, static_cast<unsigned>(kContentBytes), contentSeconds, payloadSeconds,
          contentSeconds / payloadSeconds, lineBytes, lineBytes * 10.0 / rate);
-  printf("name:    %d entries, run %.2f s, listing alone %.2f s, over the listing %.3f s (goal 0.1)\n\n",
-         kNameEntries, nameSeconds, listingSeconds, nameSeconds - listingSeconds);
+  printf("         %.1f ms a file over the line time of all its bytes; %.0f requests, the PC's waits\n"
+         "         between an answer and its next request %.2f s in all\n",
+         (contentSeconds - lineBytes * 10.0 / rate) * 1e3 / kContentFiles, LineField(line, "requests"),
+         LineField(line, "wait_total_us") / 1e6);
+  printf("name:    %d entries, run %.2f s, listing alone %.2f s, over the listing %.3f s (goal 0.1);\n"
+         "         the same search on the server's kept listing %.3f s\n\n",
+         kNameEntries, nameSeconds, listingSeconds, nameSeconds - listingSeconds, cachedSeconds);
   fflush(stdout);
   ASSERT_TRUE(sim.Command("obex pace off"));
 }
