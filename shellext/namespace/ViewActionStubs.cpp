@@ -1,5 +1,5 @@
 // namespace/ViewActionStubs.cpp - stand-ins for the clipboard, drag, paste,
-// delete, property sheet, format and search work until their own files
+// delete, property sheet and format work until their own files
 // define them (build with VKS_HAVE_VIEW_ACTIONS then, or delete this file).
 #ifndef VKS_HAVE_VIEW_ACTIONS
 #include "ViewActions.h"
@@ -48,7 +48,5 @@ HRESULT ShowPropertySheet(const wchar_t*, CItemIDList* items, int) {
 }
 
 HRESULT ShowFormatDialog(const wchar_t*, ULONGLONG) { return E_NOTIMPL; }
-
-HRESULT OpenSearchWindow(const wchar_t*) { return E_NOTIMPL; }
 
 #endif

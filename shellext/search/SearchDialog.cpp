@@ -17,6 +17,7 @@
 #include "SearchPageDialog.h"
 #include "Settings.h"
 #include "SharedMenus.h"
+#include "ViewActions.h"
 
 namespace {
 volatile LONG g_searchActivity = 0;
@@ -746,3 +747,5 @@ HRESULT OpenSearchWindow(const wchar_t* configurationPath, const wchar_t* startF
   }
   return done(S_OK);
 }
+
+HRESULT OpenSearchWindow(const wchar_t* startFolder) { return OpenSearchWindow(nullptr, startFolder); }

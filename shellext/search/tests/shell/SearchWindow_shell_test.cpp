@@ -21,6 +21,7 @@
 #include "ScriptedVolume.h"
 #include "SearchDialog.h"
 #include "SearchPageDialog.h"
+#include "ViewActions.h"
 #include "../SearchTestSupport.h"
 #include "Seams.h"
 #include "ShellExtTestSupport.h"
@@ -654,6 +655,27 @@ TEST_F(SearchWindowTest, OneWindowInGerman) {
   g_resourceModule.SetLanguage(saved);
 }
 
+// The search window another thread of this process shows.
+HWND ThreadSearchWindow() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND candidate, LPARAM data) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(candidate, &process);
+        wchar_t caption[64] = {};
+        GetWindowTextW(candidate, caption, ARRAYSIZE(caption));
+        if (process != GetCurrentProcessId() || wcsncmp(caption, L"Searching for:", 14) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(data) = candidate;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void WaitForNoSearch() {
+  for (int i = 0; i < 1000 && SearchActivityCount() != 0; ++i) Sleep(10);
+}
+
 // On the window's own thread, as the opener starts it; the command is posted.
 TEST_F(SearchWindowTest, CloseDuringAContentSearchEndsSearchWindowAndThread) {
   volume.SetFile(L"\\A:\\notes.txt", "one");
@@ -665,20 +687,9 @@ TEST_F(SearchWindowTest, CloseDuringAContentSearchEndsSearchWindowAndThread) {
     if (call.rfind(L"GetFile ", 0) == 0 && reads++ == 0) PostMessageW(searchWindow, WM_CLOSE, 0, 0);
   };
   ASSERT_EQ(S_OK, OpenSearchWindow(nullptr, nullptr));
-  struct Found {
-    HWND window = nullptr;
-  } found;
-  EnumWindows(
-      [](HWND candidate, LPARAM data) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(candidate, &process);
-        wchar_t caption[64] = {};
-        GetWindowTextW(candidate, caption, ARRAYSIZE(caption));
-        if (process != GetCurrentProcessId() || wcsncmp(caption, L"Searching for:", 14) != 0) return TRUE;
-        reinterpret_cast<Found*>(data)->window = candidate;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  struct {
+    HWND window;
+  } found = {ThreadSearchWindow()};
   ASSERT_NE(nullptr, found.window);
   searchWindow = found.window;
   EnumChildWindows(
@@ -689,11 +700,31 @@ TEST_F(SearchWindowTest, CloseDuringAContentSearchEndsSearchWindowAndThread) {
       },
       0);
   PostMessageW(found.window, WM_COMMAND, MAKEWPARAM(IDC_SEARCH_START, 0), 0);
-  for (int i = 0; i < 1000 && SearchActivityCount() != 0; ++i) Sleep(10);
+  WaitForNoSearch();
   ASSERT_EQ(0, SearchActivityCount());
   EXPECT_FALSE(IsWindow(found.window));
   EXPECT_EQ(1, reads.load());
   volume.script.onCall = nullptr;
+}
+
+// The view's search command opens a window that starts at its folder.
+TEST_F(SearchWindowTest, TheViewsSearchCommandStartsAtItsFolder) {
+  ASSERT_EQ(S_OK, OpenSearchWindow(L"\\A:\\apps"));
+  const HWND window = ThreadSearchWindow();
+  ASSERT_NE(nullptr, window);
+  HWND lookIn = nullptr;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        if (GetDlgCtrlID(child) == IDC_SEARCH_LOOK_IN) *reinterpret_cast<HWND*>(data) = child;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&lookIn));
+  ASSERT_NE(nullptr, lookIn);
+  EXPECT_EQ(L"apps", WindowText(lookIn));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  WaitForNoSearch();
+  EXPECT_EQ(0, SearchActivityCount());
 }
 
 }  // namespace
