@@ -250,6 +250,29 @@ HRESULT CItemIDList::CreateItem(const wchar_t* name, UINT nameLength, const wcha
   return S_OK;
 }
 
+namespace {
+
+// A leading decimal number, 0 for text that is none. A saved file can come
+// from anywhere: a number that does not fit 32 bits (signed as written, or
+// unsigned) is refused rather than cut.
+bool ParseItemNumber(const wchar_t* text, ULONG* value) {
+  *value = 0;
+  if (!text) return true;
+  while (*text == L' ' || *text == L'\t') ++text;
+  const bool negative = *text == L'-';
+  if (*text == L'-' || *text == L'+') ++text;
+  ULONGLONG number = 0;
+  for (; *text >= L'0' && *text <= L'9'; ++text) {
+    number = number * 10 + static_cast<ULONGLONG>(*text - L'0');
+    if (number > 0xFFFFFFFFull) return false;
+  }
+  if (negative && number > 0x80000000ull) return false;
+  *value = static_cast<ULONG>(negative ? 0 - number : number);
+  return true;
+}
+
+}  // namespace
+
 CItemIDList* CItemIDList::ParseItemText(const wchar_t* text) {
   if (!text) return nullptr;
   const CBstr line(text);
@@ -261,8 +284,10 @@ CItemIDList* CItemIDList::ParseItemText(const wchar_t* text) {
   // A record without a name would stand for no entry of the module.
   if (name.GetLength() == 0) return nullptr;
   const CBstr shortName = line.GetField(L'|', 1);
-  const ULONG size = static_cast<ULONG>(ParseInteger(line.GetField(L'|', 2).GetBstr()));
-  const ULONG attributes = static_cast<ULONG>(ParseInteger(line.GetField(L'|', 3).GetBstr()));
+  ULONG size = 0, attributes = 0;
+  if (!ParseItemNumber(line.GetField(L'|', 2).GetBstr(), &size) ||
+      !ParseItemNumber(line.GetField(L'|', 3).GetBstr(), &attributes))
+    return nullptr;
   auto* item = new (std::nothrow) CItemIDList;
   if (!item) return nullptr;
   if (FAILED(item->CreateItem(name.GetBstr(), name.GetLength(), shortName.GetBstr(), shortName.GetLength(), size,

@@ -156,6 +156,12 @@ public:
   void MoveSelectedItems(POINT screen) override;
   // From any thread: posted to the view's own.
   void ResetCutMarks() override;
+  // For the search window: its list greyed while a search runs, its row
+  // count and rows in display order.
+  void EnableListView();
+  void DisableListView();
+  int GetListItemCount() const;
+  LPCITEMIDLIST GetListItem(int row) const;
 
   // Menus, toolbar, context menus.
   int GetSelectionKind() const;

@@ -488,3 +488,18 @@ HRESULT RPLView::GetItemObject(UINT kind, REFIID riid, void** out) {
                                     static_cast<UINT>(lists.size()), DROPEFFECT_COPY, nullptr, false, &data));
   return data->QueryInterface(riid, out);
 }
+
+void RPLView::EnableListView() {
+  if (m_list.IsWindow()) m_list.EnableWindow(TRUE);
+}
+
+void RPLView::DisableListView() {
+  if (m_list.IsWindow()) m_list.EnableWindow(FALSE);
+}
+
+int RPLView::GetListItemCount() const { return RowCount(); }
+
+LPCITEMIDLIST RPLView::GetListItem(int row) const {
+  const CItemIDList* entry = RowEntry(row);
+  return entry ? entry->Get() : nullptr;
+}

@@ -63,7 +63,12 @@ def riff_list(kind, body):
 
 
 def avi(kind):
-    frames = [frame(kind, i) for i in range(FRAMES)]
+    return avi_of_frames([frame(kind, i) for i in range(FRAMES)], W, H, PALETTE)
+
+
+def avi_of_frames(frames, W, H, PALETTE):
+    """An uncompressed 8-bit AVI at 12 frames a second; frames are bottom-up rows."""
+    FRAMES = len(frames)
     size = W * H
     palette = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in PALETTE) + b"\0" * 4 * (256 - len(PALETTE))
     bih = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 8, 0, size, 0, 0, 256, 0) + palette

@@ -20,6 +20,7 @@ const std::wstring kVersion = L"RPL_SEARCH_CONFIG_VERSION=1-0\r\n";
 struct ReadResult {
   HRESULT hr;
   std::vector<std::wstring> items;
+  std::vector<ULONG> sizes;
 };
 
 class SavedSearchTest : public ::testing::Test {
@@ -36,7 +37,10 @@ protected:
     UINT capacity = 0, count = 0;
     ReadResult result;
     result.hr = ReadSearchConfiguration(&criteria, path.c_str(), &items, &capacity, &count);
-    for (UINT i = 0; i < count; ++i) result.items.push_back(GetItemName(items[i]->Get()));
+    for (UINT i = 0; i < count; ++i) {
+      result.items.push_back(GetItemName(items[i]->Get()));
+      result.sizes.push_back(GetItemSize(items[i]->Get()));
+    }
     capacity_ = capacity;
     FreeSavedItems(items, count);
     return result;
@@ -210,10 +214,17 @@ TEST_F(SavedSearchTest, ABadItemLineFailsButLaterLinesAreRead) {
                             L"ITEM=\\A:\\bad|S|1|0|" + kTime + L"|" + kTime + L"\r\n" +
                             L"ITEM=" + ItemLine(L"") + L"\r\n" +
                             L"ITEM=" + ItemLine(std::wstring(33000, L'n')) + L"\r\n" +
+                            L"ITEM=\\A:\\big|S|4294967296|0|" + kTime + L"|" + kTime + L"|" + kTime + L"\r\n" +
+                            L"ITEM=\\A:\\low|S|-2147483649|0|" + kTime + L"|" + kTime + L"|" + kTime + L"\r\n" +
+                            L"ITEM=\\A:\\lax|S|12a|x|" + kTime + L"|" + kTime + L"|" + kTime + L"\r\n" +
+                            L"ITEM=\\A:\\max|S|4294967295|-1|" + kTime + L"|" + kTime + L"|" + kTime + L"\r\n" +
                             L"ITEM=" + ItemLine(L"\\A:\\two") + L"\r\n" + L"NAME=after\r\n";
   const ReadResult result = ReadBytes(Utf16Bytes(body));
   EXPECT_EQ(E_INVALIDARG, result.hr);
-  EXPECT_EQ((std::vector<std::wstring>{L"\\A:\\one", L"\\A:\\two"}), result.items);
+  // Numbers are read leniently as far as they go, but one past 32 bits is a bad line.
+  EXPECT_EQ((std::vector<std::wstring>{L"\\A:\\one", L"\\A:\\lax", L"\\A:\\max", L"\\A:\\two"}), result.items);
+  EXPECT_EQ(12u, result.sizes[1]);
+  EXPECT_EQ(0xFFFFFFFFu, result.sizes[2]);
   EXPECT_EQ(L"after", Text(criteria.name));
 }
 

@@ -5,6 +5,7 @@
 #include "ComBase.h"
 #include "ModuleItemID.h"
 #include "SearchEngine.h"
+#include "../SearchServerFixture.h"
 #include "../SearchTestSupport.h"
 #include "ServerFixture.h"
 #include "SimFixture.h"
@@ -14,37 +15,10 @@ namespace {
 
 using namespace vkstest;
 
-class CHitSink final : public ISearchSink {
-public:
-  std::vector<std::wstring> hits;
-  bool IsStopped() override { return false; }
-  void PumpMessages() override {}
-  void SetStatusText(const wchar_t*) override {}
-  void AddHit(LPCITEMIDLIST item) override { hits.push_back(GetItemName(item)); }
-  HWND GetOwner() override { return nullptr; }
-};
-
-class SearchSimTest : public SimTestOf<ServerClientTest> {
+class SearchSimTest : public SearchServerTest {
 protected:
-  void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(1);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
-    volume.Attach(Create<IVKSVolume>(CLSID_VKSModule).Detach());
-    ASSERT_TRUE(volume);
-  }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) EXPECT_EQ(S_OK, general->Shutdown(10000));
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
   static std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
 
-  ComPtr<IVKSVolume> volume;
   CRecordingUi ui;
 };
 
