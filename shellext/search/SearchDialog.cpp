@@ -17,7 +17,6 @@
 #include "SearchPageDialog.h"
 #include "Settings.h"
 #include "SharedMenus.h"
-#include "ViewActions.h"
 
 namespace {
 volatile LONG g_searchActivity = 0;
@@ -748,4 +747,3 @@ HRESULT OpenSearchWindow(const wchar_t* configurationPath, const wchar_t* startF
   return done(S_OK);
 }
 
-HRESULT OpenSearchWindow(const wchar_t* startFolder) { return OpenSearchWindow(nullptr, startFolder); }

@@ -21,7 +21,6 @@
 #include "ScriptedVolume.h"
 #include "SearchDialog.h"
 #include "SearchPageDialog.h"
-#include "ViewActions.h"
 #include "../SearchTestSupport.h"
 #include "Seams.h"
 #include "ShellExtTestSupport.h"
@@ -709,7 +708,7 @@ TEST_F(SearchWindowTest, CloseDuringAContentSearchEndsSearchWindowAndThread) {
 
 // The view's search command opens a window that starts at its folder.
 TEST_F(SearchWindowTest, TheViewsSearchCommandStartsAtItsFolder) {
-  ASSERT_EQ(S_OK, OpenSearchWindow(L"\\A:\\apps"));
+  ASSERT_EQ(S_OK, OpenSearchWindow(nullptr, L"\\A:\\apps"));
   const HWND window = ThreadSearchWindow();
   ASSERT_NE(nullptr, window);
   HWND lookIn = nullptr;
