@@ -10,10 +10,13 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
 
 include(GoogleTest)
 
-# vks_add_gtest(name SOURCES ... [LIBS ...] [ENV VAR=value ...])
+# vks_add_gtest(name SOURCES ... [LIBS ...] [ENV VAR=value ...] [LOCKS lock ...]
+#               [SUITE_LOCK lock SUITES regex])
 # One Windows test binary; each of its tests becomes a ctest test run under Wine.
+# Tests whose name matches SUITES also take SUITE_LOCK (a resource of the whole
+# Wine session that only some tests touch, such as the clipboard).
 function(vks_add_gtest name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS;ENV;PROPERTIES;LOCKS" ${ARGN})
+  cmake_parse_arguments(A "" "SUITE_LOCK;SUITES" "SOURCES;LIBS;ENV;PROPERTIES;LOCKS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
@@ -30,11 +33,19 @@ function(vks_add_gtest name)
   # list (it would split the value and lose the properties after it), so
   # they are set on the discovered tests by a script that ctest runs after
   # the discovery's own.
-  if(A_LOCKS)
+  if(A_LOCKS OR A_SUITE_LOCK)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
     file(WRITE ${script}
          "if(DEFINED ${name}_TESTS)\n"
-         "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${A_LOCKS}\")\n"
+         "  foreach(test IN LISTS ${name}_TESTS)\n"
+         "    set(locks \"${A_LOCKS}\")\n"
+         "    if(NOT \"${A_SUITES}\" STREQUAL \"\" AND test MATCHES \"${A_SUITES}\")\n"
+         "      list(APPEND locks ${A_SUITE_LOCK})\n"
+         "    endif()\n"
+         "    if(locks)\n"
+         "      set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK \"\${locks}\")\n"
+         "    endif()\n"
+         "  endforeach()\n"
          "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
