@@ -32,11 +32,6 @@ vks_build() {
 # One wineserver serves the whole run and is stopped at the end, quietly.
 vks_wine_start() {
   export WINEPREFIX="$VKS_BUILD/win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # Every script on this build tree holds a shared lock while it uses the
-  # wineserver; only the last one to end stops it. A wineserver stopped under
-  # another script's tests ends each of them with code 1 and no output.
-  exec {vks_wine_users}>"$WINEPREFIX.users"
-  flock -s "$vks_wine_users"
   "$VKS_ROOT/testing/wine/prefix-setup" "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1
   # Wine's services and its desktop start with the first process that needs
@@ -48,16 +43,7 @@ vks_wine_start() {
   trap vks_wine_stop EXIT
 }
 vks_wine_stop() {
-  [ -n "${vks_wine_users:-}" ] || return 0
-  exec {vks_wine_users}>&-
-  local last
-  exec {last}>"$VKS_BUILD/win/wineprefix.users"
-  # Held while stopping, so a script starting now waits for a fresh wineserver.
-  if flock -n -x "$last"; then
-    WINEPREFIX="$VKS_BUILD/win/wineprefix" wineserver -k >/dev/null 2>&1 || true
-  fi
-  exec {last}>&-
-  vks_wine_users=""
+  WINEPREFIX="$VKS_BUILD/win/wineprefix" wineserver -k >/dev/null 2>&1 || true
 }
 
 # Runs a Windows program under winerun with the simulator. Its output goes to a
