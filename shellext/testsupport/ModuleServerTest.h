@@ -26,12 +26,7 @@ protected:
   void StopServer() override {
     ReleaseClients();
     CoFreeUnusedLibraries();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = vkstest::Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
+    ShutDownServer();
     SimTestOf::StopServer();
   }
 

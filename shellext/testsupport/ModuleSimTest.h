@@ -21,12 +21,7 @@ protected:
   }
   void StopServer() override {
     volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = vkstest::Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
+    ShutDownServer();
     SimTestOf<ServerClientTest>::StopServer();
   }
 

@@ -9,13 +9,6 @@ const wchar_t* ShellExtDllPath() {
   return path.c_str();
 }
 
-bool RegistryKeyExists(HKEY root, const wchar_t* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
 void EnsureParentWindowClass() {
   WNDCLASSW info = {};
   if (GetClassInfoW(GetModuleHandleW(nullptr), kParentWindowClass, &info)) return;

@@ -5,9 +5,6 @@
 // The built VKSShellExt.dll, as a Windows path.
 const wchar_t* ShellExtDllPath();
 
-// Whether the key can be opened for reading.
-bool RegistryKeyExists(HKEY root, const wchar_t* path);
-
 // The hidden owner windows' class, as the library registers it at load, for
 // tests that do not load it.
 void EnsureParentWindowClass();

@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "ErrorInfoChannel.h"
+#include "VKSServer.h"
 
 namespace vkstest {
 
@@ -70,6 +71,14 @@ void ServerClientTest::SetUp() {
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   m_comStarted = true;
   ASSERT_EQ(S_OK, InstallErrorInfoChannel());
+}
+
+void ServerClientTest::ShutDownServer() {
+  if (!m_comStarted) return;
+  ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
+  if (general) {
+    EXPECT_EQ(S_OK, general->Shutdown(10000));
+  }
 }
 
 void ServerClientTest::StopServer() {

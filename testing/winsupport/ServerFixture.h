@@ -54,6 +54,9 @@ protected:
   void SetUp() override;
   void StopServer() override;
   bool ComStarted() const { return m_comStarted; }
+  // Asks the server to end (IVKSGeneral::Shutdown, 10 s) while this thread's
+  // COM is still up; a subclass's StopServer calls it before its own base.
+  void ShutDownServer();
 
 private:
   bool m_comStarted = false;

@@ -32,12 +32,7 @@ protected:
   void StopServer() override {
     volume.Reset();
     ReleaseAll();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
+    ShutDownServer();
     SimTestOf<ServerClientTest>::StopServer();
   }
   // Tests drop their own references here before the shutdown.

@@ -14,6 +14,7 @@
 #include "ResourceModule.h"
 #include "Seams.h"
 #include "ShellExtClasses.h"
+#include "RegistryGuard.h"
 #include "ShellExtTestSupport.h"
 #include "SuiteSettings.h"
 
@@ -58,7 +59,7 @@ bool ReadDefault(HKEY root, const std::wstring& path, std::wstring* text) {
   return true;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path.c_str()); }
+bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path); }
 
 void SetDefault(HKEY root, const wchar_t* path, DWORD type, const void* data, DWORD bytes) {
   HKEY key = nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "SavedRegistration.h"
+#include "RegistryGuard.h"
 #include "ShellExtTestSupport.h"
 
 namespace {
@@ -37,7 +38,7 @@ DWORD ReadDword(HKEY root, const std::wstring& path, const wchar_t* name) {
   return value;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path.c_str()); }
+bool KeyExists(HKEY root, const std::wstring& path) { return RegistryKeyExists(root, path); }
 
 std::wstring DllFolder() {
   std::wstring path = ShellExtDllPath();

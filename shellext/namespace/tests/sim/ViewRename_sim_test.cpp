@@ -31,12 +31,7 @@ protected:
     m_browser.reset();
     UnregisterPanelClass(m_panelClass);
     m_panelClass = false;
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
+    ShutDownServer();
     SimTestOf<ServerClientTest>::StopServer();
   }
   void TearDown() override {

@@ -13,6 +13,7 @@
 #include "RPLContextMenu.h"
 #include "ScriptedShellUi.h"
 #include "Seams.h"
+#include "ModuleSimTest.h"
 #include "ServerFixture.h"
 #include "ShellExtClasses.h"
 #include "ShellExtTestSupport.h"
@@ -23,25 +24,12 @@ namespace {
 
 using namespace vkstest;
 
-class ContextMenuSim : public SimTestOf<ServerClientTest> {
+class ContextMenuSim : public CModuleSimTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
     EnsureParentWindowClass();
-  }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
-    SimTestOf<ServerClientTest>::StopServer();
   }
 
   // The menu of drive B as the "Module" folder hands it out: the folder asks
@@ -79,7 +67,6 @@ protected:
     return text;
   }
 
-  ComPtr<IVKSVolume> volume;
 };
 
 TEST_F(ContextMenuSim, TheDriveMenusFormatDialogShowsTheCapacityFormatsAndWritesTheLabel) {

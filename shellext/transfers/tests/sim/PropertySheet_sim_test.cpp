@@ -37,12 +37,7 @@ protected:
   }
   void StopServer() override {
     volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
+    ShutDownServer();
     SimTestOf<ServerClientTest>::StopServer();
   }
   CRegistryGuard suiteKey{HKEY_CURRENT_USER, L"Software\\Halvorten\\Tarvaq Suite"};

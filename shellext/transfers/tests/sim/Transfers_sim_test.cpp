@@ -11,6 +11,7 @@
 #include "RPLProgressStream.h"
 #include "ResultCodes.h"
 #include "Seams.h"
+#include "ModuleSimTest.h"
 #include "ServerFixture.h"
 #include "SimFixture.h"
 #include "TransfersIds.h"
@@ -20,25 +21,8 @@ namespace {
 
 using namespace vkstest;
 
-class TransfersSim : public SimTestOf<ServerClientTest> {
+class TransfersSim : public CModuleSimTest {
 protected:
-  void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
-  }
-  void StopServer() override {
-    volume.Reset();
-    if (ComStarted()) {
-      ComPtr<IVKSGeneral> general = Create<IVKSGeneral>(CLSID_VKSGeneral);
-      if (general) {
-        EXPECT_EQ(S_OK, general->Shutdown(10000));
-      }
-    }
-    SimTestOf<ServerClientTest>::StopServer();
-  }
   // The record the module lists for path, as the view would hand it over.
   CItemIDList* Selection(const wchar_t* path) {
     CItemIDList* found = nullptr;
@@ -84,7 +68,6 @@ protected:
     return stream;
   }
 
-  ComPtr<IVKSVolume> volume;
   CXferTestUi ui;
 
 private:
