@@ -11,14 +11,19 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
 include(GoogleTest)
 
 # vks_add_gtest(name SOURCES ... [LIBS ...] [ENV VAR=value ...] [LOCKS lock ...]
-#               [SUITE_LOCK lock SUITES regex])
+#               [SUITE_LOCK lock SUITES regex] [OWN_DESKTOP])
 # One Windows test binary; each of its tests becomes a ctest test run under Wine.
 # Tests whose name matches SUITES also take SUITE_LOCK (a resource of the whole
-# Wine session that only some tests touch, such as the clipboard).
+# Wine session that only some tests touch, such as the clipboard). With
+# OWN_DESKTOP each test process runs on a desktop of its own, so that windows
+# other tests show do not take its foreground and keyboard focus.
 function(vks_add_gtest name)
-  cmake_parse_arguments(A "" "SUITE_LOCK;SUITES" "SOURCES;LIBS;ENV;PROPERTIES;LOCKS" ${ARGN})
+  cmake_parse_arguments(A "OWN_DESKTOP" "SUITE_LOCK;SUITES" "SOURCES;LIBS;ENV;PROPERTIES;LOCKS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
+  if(A_OWN_DESKTOP)
+    target_link_libraries(${name} PRIVATE vksowndesktop)
+  endif()
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${VKS_WINERUN})
   # An empty ENVIRONMENT value would shift the property list and drop the rest.
   set(props TIMEOUT 300 ${A_PROPERTIES})
