@@ -8,6 +8,7 @@
 #include <vector>
 #include "ClipboardFormats.h"
 #include "ComBase.h"
+#include "IdListData.h"
 #include "DeleteOperation.h"
 #include "FolderObjects.h"
 #include "ItemIDList.h"
@@ -72,46 +73,6 @@ HRESULT RecordSearch(const wchar_t* folder) {
 }
 const ContextMenuActions kRecorders = {RecordSheet, RecordDelete,   RecordClipboard, Pastable,
                                        RecordPaste, RecordFormat, RecordSearch};
-
-// A data object offering "Shell IDList Array" as these bytes (or nothing).
-class CIdListData final : public IDataObject {
-public:
-  explicit CIdListData(std::vector<BYTE> bytes, bool offered = true) : m_bytes(std::move(bytes)), m_offered(offered) {}
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-      *ppv = this;
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (!m_offered || format->cfFormat != ClipboardFormats().shellIdListArray) return DV_E_FORMATETC;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, m_bytes.size());
-    if (!m_bytes.empty()) {
-      memcpy(GlobalLock(block), m_bytes.data(), m_bytes.size());
-      GlobalUnlock(block);
-    }
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = block;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-private:
-  std::vector<BYTE> m_bytes;
-  bool m_offered;
-};
 
 std::vector<BYTE> IdListArrayHeader(UINT count) {
   std::vector<BYTE> bytes(12, 0);

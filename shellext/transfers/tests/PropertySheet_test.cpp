@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "ComBase.h"
+#include "IdListData.h"
 #include "DisplayText.h"
 #include "LiveSheet.h"
 #include "PropertySheet.h"
@@ -78,44 +79,6 @@ struct PreparedSheet {
     result = object->InitPropertyPages(path, items, count);
   }
   ~PreparedSheet() { object->Release(); }
-};
-
-// A data object that offers one HGLOBAL (or another medium) for "Shell IDList Array".
-class CIdListData final : public IDataObject {
-public:
-  std::vector<BYTE> block;
-  DWORD medium = TYMED_HGLOBAL;
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-      *ppv = this;
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* out) override {
-    if (format->cfFormat != RegisterClipboardFormatW(L"Shell IDList Array")) return DV_E_FORMATETC;
-    *out = {};
-    if (medium != TYMED_HGLOBAL) {
-      out->tymed = TYMED_ISTREAM;
-      return CreateStreamOnHGlobal(nullptr, TRUE, &out->pstm);
-    }
-    out->tymed = TYMED_HGLOBAL;
-    out->hGlobal = GlobalAlloc(GMEM_MOVEABLE, block.size());
-    memcpy(GlobalLock(out->hGlobal), block.data(), block.size());
-    GlobalUnlock(out->hGlobal);
-    return S_OK;
-  }
-  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 };
 
 // count, then count + 1 offsets, then the lists.
