@@ -1,4 +1,5 @@
-// testsupport/DialogPresser.cpp - the CBT hook that answers one dialog.
+// testsupport/DialogPresser.cpp - the CBT hook that answers one dialog, and the
+// watcher that answers one of another thread.
 #include "DialogPresser.h"
 
 namespace {
@@ -44,4 +45,20 @@ void CDialogPresser::OnActivate(HWND window) {
 LRESULT CALLBACK CDialogPresser::Hook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && t_presser) t_presser->OnActivate(reinterpret_cast<HWND>(wParam));
   return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+CCaptionPresser::CCaptionPresser(std::wstring caption, int button)
+    : m_thread([this, caption = std::move(caption), button] {
+        for (int i = 0; i < 3000 && !m_stop; ++i) {
+          if (HWND dialog = FindWindowW(L"#32770", caption.c_str())) {
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, 0), 0);
+            return;
+          }
+          Sleep(10);
+        }
+      }) {}
+
+CCaptionPresser::~CCaptionPresser() {
+  m_stop = true;
+  m_thread.join();
 }

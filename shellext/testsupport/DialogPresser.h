@@ -2,8 +2,10 @@
 // thread shows (WH_CBT hook), after noting its caption and control texts.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CDialogPresser {
@@ -30,4 +32,19 @@ private:
   bool m_pressed = false;
   std::wstring m_caption;
   std::map<int, std::wstring> m_texts;
+};
+
+// Presses a button of the dialog with this caption that any thread shows (a
+// progress window runs on a thread of its own), looking every 10 ms for 30 s
+// or until it is destroyed.
+class CCaptionPresser {
+public:
+  CCaptionPresser(std::wstring caption, int button);
+  ~CCaptionPresser();
+  CCaptionPresser(const CCaptionPresser&) = delete;
+  CCaptionPresser& operator=(const CCaptionPresser&) = delete;
+
+private:
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
 };

@@ -1,11 +1,12 @@
 // testing/winsupport/OwnDesktop.cpp - runs a test process on a desktop of its own.
 //
-// Wine hands the foreground to any process that shows its first window, and the
-// process that loses it loses its keyboard focus: a label editor or a focused
-// control of one test ended whenever another test started beside it. Each
-// desktop has its own foreground, so the test binaries that drive windows link
-// this file and rerun themselves on a fresh desktop before main, with the same
-// command line and standard handles, and end with the rerun's exit code.
+// When the active window of one process closes, Wine activates the next window
+// on the desktop, whatever process it belongs to; a test's frame activated that
+// way took the keyboard focus, and a label editor or a focused control of that
+// test ended. Each desktop has its own foreground, so the test binaries that
+// drive windows link this file and rerun themselves on a fresh desktop before
+// main, with the same command line and standard handles, and end with the
+// rerun's exit code.
 // Wine puts only the first thread on the desktop a process was started on; the
 // others start on the default one, so each new thread is moved as it starts,
 // with a handle of its own (Wine closes a thread's desktop handle as it ends).
@@ -23,11 +24,11 @@ void NTAPI OnThreadStart(PVOID, DWORD reason, PVOID) {
   }
 }
 
-DWORD RunOnOwnDesktop() {
+void RerunOnOwnDesktop() {
   wchar_t name[64];
   wsprintfW(name, L"vkstest-%lu", GetCurrentProcessId());
   HDESK desktop = CreateDesktopW(name, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-  if (!desktop) return 0;   // run here, as before
+  if (!desktop) return;   // run here, as before
   SetEnvironmentVariableW(kMarker, name);
   wchar_t fullName[80];
   wsprintfW(fullName, L"WinSta0\\%s", name);
@@ -41,7 +42,7 @@ DWORD RunOnOwnDesktop() {
   if (!CreateProcessW(nullptr, copy, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     SetEnvironmentVariableW(kMarker, nullptr);
     CloseDesktop(desktop);
-    return 0;
+    return;
   }
   CloseHandle(process.hThread);
   WaitForSingleObject(process.hProcess, INFINITE);
@@ -50,13 +51,14 @@ DWORD RunOnOwnDesktop() {
   ExitProcess(code);
 }
 
-const DWORD g_ran = GetEnvironmentVariableW(kMarker, nullptr, 0) ? 0 : RunOnOwnDesktop();
-bool ReadDesktopName() {
+// Before main: the first run reruns itself and ends there; the rerun notes
+// its desktop for the threads to come.
+const bool g_onOwnDesktop = [] {
+  if (!GetEnvironmentVariableW(kMarker, nullptr, 0)) RerunOnOwnDesktop();
   const DWORD length = GetEnvironmentVariableW(kMarker, g_desktop, 64);
   if (length == 0 || length >= 64) g_desktop[0] = 0;
   return g_desktop[0] != 0;
-}
-const bool g_named = ReadDesktopName();
+}();
 
 }  // namespace
 

@@ -4,35 +4,22 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "ComBase.h"
 #include "ItemIDList.h"
-#include "Seams.h"
-#include "ServerFixture.h"
-#include "SimFixture.h"
-#include "SuiteSettings.h"
+#include "ModuleSimTest.h"
 
 namespace {
 
 using namespace vkstest;
 
-class ItemIDListSim : public SimTestOf<ServerClientTest> {
+class ItemIDListSim : public CModuleSimTest {
 protected:
   void SetUp() override {
-    SimTestOf<ServerClientTest>::SetUp();
+    CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    UseVolumes(2);
-    ASSERT_TRUE(WriteSuitePort(CSimControl::TestPortW()));
     MakeHostDir(L"A\\dir");
     ASSERT_TRUE(WriteHostFile(L"A\\dir\\f.txt", std::vector<BYTE>(1234, 'x')));
     ASSERT_TRUE(WriteHostFile(L"A\\top.bin", std::vector<BYTE>(5, 'y')));
-    ASSERT_EQ(S_OK, CreateModuleVolume(&volume));
   }
-  void StopServer() override {
-    volume.Reset();
-    ShutDownServer();
-    SimTestOf<ServerClientTest>::StopServer();
-  }
-  ComPtr<IVKSVolume> volume;
 };
 
 struct Rows {

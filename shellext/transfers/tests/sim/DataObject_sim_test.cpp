@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 #include "ClipboardFormats.h"
 #include "DataObjectFormats.h"
+#include "DialogPresser.h"
 #include "DeleteOperation.h"
 #include "ItemIDList.h"
 #include "MessageWait.h"
@@ -158,17 +157,7 @@ TEST_F(DataObjectSim, CancelMidwayKeepsEverySource) {
   ASSERT_EQ(S_OK, FindEntryByName(L"\\A:\\tree", volume.Get(), &found));
   ASSERT_TRUE(sim.Command("obex fault stall 3000 at 8 get"));
   LPCITEMIDLIST lists[] = {found->Get()};
-  std::atomic<bool> pressed{false};
-  std::thread presser([&] {
-    for (int i = 0; i < 3000 && !pressed; ++i) {
-      if (HWND dialog = FindWindowW(L"#32770", L"Moving...")) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-        pressed = true;
-        break;
-      }
-      Sleep(10);
-    }
-  });
+  CCaptionPresser cancel(L"Moving...", IDCANCEL);
   int failed = 0;
   {
     ComPtr<IDataObject> move;
@@ -176,8 +165,6 @@ TEST_F(DataObjectSim, CancelMidwayKeepsEverySource) {
     failed = ReadLikeExplorer(move.Get(), pcRoot, true);
     ASSERT_TRUE(WaitForDeleteOperations(20000));
   }
-  pressed = true;
-  presser.join();
   delete found;
   EXPECT_GE(failed, 1);
   EXPECT_TRUE(ui.shown.empty()) << "a cancel is not an error";

@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 #include "ClipboardFormats.h"
 #include "ComBase.h"
 #include "DataObjectFormats.h"
+#include "DialogPresser.h"
 #include "ItemIDList.h"
 #include "ModuleSimTest.h"
 #include "PasteEngine.h"
@@ -167,21 +166,9 @@ TEST_F(PasteEngineSim, ALineFaultMidwayLeavesSourcesAndNoBrokenFile) {
 TEST_F(PasteEngineSim, CancelMidwayLeavesSourcesAndNoBrokenFile) {
   const std::wstring tree = SeedPCTreeNamed(L"tree");
   ASSERT_TRUE(sim.Command("obex fault stall 4000 at 2 put"));
-  std::atomic<bool> pressed{false};
-  std::thread presser([&] {
-    for (int i = 0; i < 3000 && !pressed; ++i) {
-      if (HWND dialog = FindWindowW(L"#32770", L"Moving...")) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-        pressed = true;
-        break;
-      }
-      Sleep(10);
-    }
-  });
+  CCaptionPresser cancel(L"Moving...", IDCANCEL);
   auto move = PCSource({tree + L"\\s\u00fc b\\big file.bin", tree + L"\\top.txt"});
   const HRESULT hr = Paste(move.Get(), L"\\A:", DROPEFFECT_MOVE);
-  pressed = true;
-  presser.join();
   ASSERT_EQ(S_OK, hr);
   EXPECT_TRUE(ui.shown.empty()) << "a cancel is not an error";
   EXPECT_FALSE(HostExists(L"A\\big file.bin"));
