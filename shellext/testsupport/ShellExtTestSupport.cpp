@@ -2,6 +2,7 @@
 #include "ShellExtTestSupport.h"
 #include "ChildProcess.h"
 #include "ModuleEntry.h"
+#include <ole2.h>
 #include <string>
 
 const wchar_t* ShellExtDllPath() {
@@ -16,4 +17,10 @@ void EnsureParentWindowClass() {
   info.hInstance = GetModuleHandleW(nullptr);
   info.lpszClassName = kParentWindowClass;
   RegisterClassW(&info);
+}
+
+HRESULT EmptyOleClipboard() {
+  const HRESULT hr = OleSetClipboard(nullptr);
+  if (hr == CLIPBRD_E_CANT_CLOSE && CountClipboardFormats() == 0) return S_OK;
+  return hr;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include <gtest/gtest.h>
 
 namespace vkstest {
@@ -30,6 +32,32 @@ std::string ReadBytes(const std::wstring& path) {
   CloseHandle(file);
   bytes.resize(got);
   return bytes;
+}
+
+std::wstring NewTempFolder(const wchar_t* prefix) {
+  wchar_t temp[MAX_PATH], name[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  if (!GetTempFileNameW(temp, prefix, 0, name)) return std::wstring();
+  DeleteFileW(name);
+  return CreateDirectoryW(name, nullptr) ? std::wstring(name) : std::wstring();
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring path = folder + L"\\" + found.cFileName;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      } else if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) {
+        RemoveTree(path);
+      }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace vkstest

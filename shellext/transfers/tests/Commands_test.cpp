@@ -5,6 +5,7 @@
 #include <string>
 #include "ModuleCommands.h"
 #include "ResultCodes.h"
+#include "TestFiles.h"
 #include "XferTestUi.h"
 
 namespace {
@@ -99,10 +100,8 @@ namespace {
 class PCTree {
 public:
   PCTree() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root = std::wstring(temp) + L"xfer_sums";
-    Folder(L"");
+    root = vkstest::NewTempFolder(L"xsm");
+    m_folders.push_back(root);
   }
   ~PCTree() {
     for (auto it = m_files.rbegin(); it != m_files.rend(); ++it) DeleteFileW(it->c_str());

@@ -16,6 +16,7 @@
 #include "ItemIDList.h"
 #include "RPLDataObject.h"
 #include "ResultCodes.h"
+#include "ShellExtTestSupport.h"
 #include "ShellSettingsStub.h"
 #include "XferTestUi.h"
 
@@ -645,7 +646,7 @@ TEST_F(HookedDataObjectTest, AnEmptiedClipboardLetsGoOfEveryStream) {
     ASSERT_EQ(S_OK, OleGetClipboard(&pasted));
     for (LONG index : {0, 1, 2}) EXPECT_EQ(S_OK, Read(pasted.Get(), index)) << paste << " " << index;
   }
-  EXPECT_EQ(S_OK, OleSetClipboard(nullptr));
+  EXPECT_EQ(S_OK, EmptyOleClipboard());
   EXPECT_TRUE(WaitForNoStreams(hooked)) << hooked.liveStreams << " streams are still held";
 }
 

@@ -16,6 +16,7 @@
 #include "ResourceModule.h"
 #include "ResultCodes.h"
 #include "ShellSettingsStub.h"
+#include "TestFiles.h"
 #include "TransfersIds.h"
 #include "XferTestUi.h"
 
@@ -316,34 +317,12 @@ class PastePCTest : public PasteEngineTest {
 protected:
   void SetUp() override {
     PasteEngineTest::SetUp();
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t name[MAX_PATH];
-    GetTempFileNameW(temp, L"pst", 0, name);
-    DeleteFileW(name);
-    root = name;
-    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    root = vkstest::NewTempFolder(L"pst");
+    ASSERT_FALSE(root.empty());
   }
   void TearDown() override {
     PasteEngineTest::TearDown();
-    RemoveTree(root);
-  }
-  static void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring path = folder + L"\\" + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) RemoveTree(path);
-        } else {
-          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(path.c_str());
-        }
-      } while (FindNextFileW(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
+    vkstest::RemoveTree(root);
   }
   std::wstring Write(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = root + L"\\" + relative;

@@ -8,6 +8,7 @@
 #include "RPLFileStream.h"
 #include "RPLProgressStream.h"
 #include "ResultCodes.h"
+#include "TestFiles.h"
 #include "TransfersIds.h"
 
 namespace {
@@ -79,22 +80,13 @@ RPLProgressStream* NewProgressStream(IStream* source, ProgressDialog* progress, 
 class ScratchFile {
 public:
   explicit ScratchFile(const wchar_t* name, size_t size = 300) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    m_folder = std::wstring(temp) + L"xfer_streams";
-    CreateDirectoryW(m_folder.c_str(), nullptr);
+    m_folder = vkstest::NewTempFolder(L"xfs");
     path = m_folder + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::vector<BYTE> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i);
+    vkstest::WriteBytes(path, bytes);
   }
-  ~ScratchFile() {
-    DeleteFileW(path.c_str());
-    RemoveDirectoryW(m_folder.c_str());
-  }
+  ~ScratchFile() { vkstest::RemoveTree(m_folder); }
   std::wstring path;
 
 private:

@@ -37,14 +37,15 @@ protected:
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     m_ole = true;
     ASSERT_TRUE(RegisterClipboardFormats());
-    pcRoot = NewPCFolder(L"dob");
+    pcRoot = vkstest::NewTempFolder(L"dob");
     ASSERT_FALSE(pcRoot.empty());
   }
   void StopServer() override {
     EXPECT_TRUE(WaitForDeleteOperations(20000));
     if (m_ole) {
-      // Under Wine this can answer CLIPBRD_E_CANT_CLOSE from a thread that did
-      // not put the object there; the clipboard is empty all the same.
+      // Whatever a test left there goes; the answer may be a failure under
+      // Wine when an owner thread that has ended took OLE's clipboard window
+      // with it (see EmptyOleClipboard).
       OleSetClipboard(nullptr);
       // The clipboard's object ends on its owner thread; its server streams with it.
       for (int i = 0; i < 50; ++i) {
@@ -57,7 +58,7 @@ protected:
     CModuleSimTest::StopServer();
   }
   void TearDown() override {
-    if (!pcRoot.empty()) RemovePCTree(pcRoot);
+    if (!pcRoot.empty()) vkstest::RemoveTree(pcRoot);
     CModuleSimTest::TearDown();
   }
   // Which files of the tree stand on the PC below top (each one that stands
@@ -98,7 +99,7 @@ TEST_F(DataObjectSim, AModuleTreeIsCopiedAndMovedToThePCByteForByte) {
   ExpectModuleTree(L"A\\tree");
   EXPECT_TRUE(ui.shown.empty());
 
-  RemovePCTree(pcRoot + L"\\tree");
+  vkstest::RemoveTree(pcRoot + L"\\tree");
   {
     ComPtr<IDataObject> move = MakeObject(L"\\A:", L"\\A:\\tree", DROPEFFECT_MOVE);
     ASSERT_TRUE(move);

@@ -29,11 +29,11 @@ protected:
     CModuleSimTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(RegisterClipboardFormats());
-    pcRoot = NewPCFolder(L"pse");
+    pcRoot = vkstest::NewTempFolder(L"pse");
     ASSERT_FALSE(pcRoot.empty());
   }
   void TearDown() override {
-    if (!pcRoot.empty()) RemovePCTree(pcRoot);
+    if (!pcRoot.empty()) vkstest::RemoveTree(pcRoot);
     CModuleSimTest::TearDown();
   }
   // The tree below pcRoot\name; its path.
@@ -115,7 +115,7 @@ TEST_F(PasteEngineSim, AModuleTreeIsCopiedWithinTheModuleAndIntoItsOwnFolder) {
   EXPECT_TRUE(first == TreeBytes(0));
   EXPECT_TRUE(second == TreeBytes(0));
   ExpectModuleTree(L"A\\tree");
-  EXPECT_TRUE(ui.shown.empty());
+  EXPECT_TRUE(ui.shown.empty()) << (ui.shown.empty() ? L"" : ui.shown[0].text);
 }
 
 TEST_F(PasteEngineSim, AModuleMoveIsReportedDoneOnlyWhenComplete) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "SimFixture.h"
+#include "TestFiles.h"
 
 namespace transfertree {
 
@@ -31,34 +32,6 @@ const wchar_t* const kTreeFolders[] = {L"s\u00fc b", L"s\u00fc b\\third level"};
 // File i of the tree holds Pattern(size, i + 1).
 inline std::vector<BYTE> TreeBytes(size_t index) {
   return Pattern(kTree[index].size, static_cast<unsigned>(index + 1));
-}
-
-// A PC folder and all below it, read-only files too.
-inline void RemovePCTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring path = folder + L"\\" + found.cFileName;
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      } else if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) {
-        RemovePCTree(path);
-      }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-// A new empty folder in the PC's temp folder.
-inline std::wstring NewPCFolder(const wchar_t* prefix) {
-  wchar_t temp[MAX_PATH], name[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  GetTempFileNameW(temp, prefix, 0, name);
-  DeleteFileW(name);
-  return CreateDirectoryW(name, nullptr) ? std::wstring(name) : std::wstring();
 }
 
 inline bool ReadPCFile(const std::wstring& path, size_t limit, std::vector<BYTE>* data) {
