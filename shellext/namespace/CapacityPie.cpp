@@ -4,6 +4,7 @@
 
 void DrawCapacityPie(HDC dc, int left, int top, int width, int height, ULONGLONG total, ULONGLONG free,
                      HBRUSH used, HBRUSH usedRim, HBRUSH freeBrush, HBRUSH freeRim) {
+  if (free > total) free = total;
   const int depth = height / 6 + 1;
   int ellipseHeight = height - depth;
   if (ellipseHeight % 2 == 0) --ellipseHeight;

@@ -61,6 +61,9 @@ TEST(CapacityPie, FreeShareRunsFromTheLeftThroughTheBottom) {
       {0, 0, kUsed, kUsed, kUsed, kUsed, kFreeRim, kFreeRim},
       // Sizes beyond 32 bits keep their share.
       {0x400000000ull, 0x100000000ull, kUsed, kUsed, kFree, kUsed, kFreeRim, kUsedRim},
+      // A module may report more free space than capacity: all of it is free.
+      {100, 150, kFree, kFree, kFree, kFree, kFreeRim, kFreeRim},
+      {0, 5, kUsed, kUsed, kUsed, kUsed, kFreeRim, kFreeRim},
   };
   for (const auto& c : cases) {
     PieCanvas canvas;
