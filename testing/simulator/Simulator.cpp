@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -205,7 +206,13 @@ int RunSimulator(const SimOptions& options) {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  // A session of our own whose controlling terminal is the pty: otherwise the
+  // wineserver, a session leader without one, takes the pty as its
+  // controlling terminal when it opens the port, and what the tty driver
+  // signals to that terminal's session reaches the wineserver.
+  setsid();
   CPty pty;
+  ioctl(pty.Slave(), TIOCSCTTY, 0);
   CModemLines lines(pty.SlaveDevice());
   COutput output;
   SendFn send = [&output](const uint8_t* data, size_t length) { output.Push(data, length); };

@@ -43,6 +43,12 @@ std::wstring NewTempFolder(const wchar_t* prefix) {
 }
 
 void RemoveTree(const std::wstring& folder) {
+  // An empty or drive-level path would be a drive's root: a failed set-up
+  // must never remove more than its own folder.
+  if (folder.size() < 4 || folder.find(L'\\', 3) == std::wstring::npos) {
+    ADD_FAILURE() << "refused to remove the tree at \"" << Narrow(folder) << "\"";
+    return;
+  }
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {

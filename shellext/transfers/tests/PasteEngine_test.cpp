@@ -322,7 +322,7 @@ protected:
   }
   void TearDown() override {
     PasteEngineTest::TearDown();
-    vkstest::RemoveTree(root);
+    if (!root.empty()) vkstest::RemoveTree(root);
   }
   std::wstring Write(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = root + L"\\" + relative;

@@ -81,12 +81,15 @@ class ScratchFile {
 public:
   explicit ScratchFile(const wchar_t* name, size_t size = 300) {
     m_folder = vkstest::NewTempFolder(L"xfs");
+    EXPECT_FALSE(m_folder.empty());
     path = m_folder + L"\\" + name;
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i);
     vkstest::WriteBytes(path, bytes);
   }
-  ~ScratchFile() { vkstest::RemoveTree(m_folder); }
+  ~ScratchFile() {
+    if (!m_folder.empty()) vkstest::RemoveTree(m_folder);
+  }
   std::wstring path;
 
 private:
